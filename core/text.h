@@ -75,6 +75,7 @@ class Text {
 
   // Decimal text: integers plainly; floating values in the shortest form with at most 13
   // significant digits (2.0 gives "2", 0.1 gives "0.1").
+  static Text number(int value) { return number(static_cast<long long>(value)); }
   static Text number(long long value);
   static Text number(double value);
 
