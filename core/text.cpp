@@ -1,6 +1,9 @@
 #include "core/text.h"
 
 #include <cstdio>
+#include <ostream>
+
+#include "core/codepage.h"
 
 namespace core {
 namespace {
@@ -118,5 +121,11 @@ Text Text::number(double value) {
   std::snprintf(buffer, sizeof buffer, "%.13g", value);
   return Text(std::string(buffer));
 }
+
+std::ostream& operator<<(std::ostream& out, const Text& text) {
+  return out << gbk_to_utf8(text.view());
+}
+
+void PrintTo(const Text& text, std::ostream* out) { *out << '"' << text << '"'; }
 
 }  // namespace core

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,10 @@ class Text {
   explicit Text(std::string bytes) : bytes_(std::move(bytes)) {}
   std::string bytes_;
 };
+
+// Writes the text as UTF-8 (for diagnostics and test failure messages).
+std::ostream& operator<<(std::ostream& out, const Text& text);
+void PrintTo(const Text& text, std::ostream* out);
 
 // Width in bytes of the GBK character that starts with `lead`.
 inline int gbk_char_width(unsigned char lead) { return lead >= 0x80 ? 2 : 1; }
