@@ -44,6 +44,8 @@ Text page_url(std::int32_t id) {
 
 void construct_globals() {
   ending = false;
+  next_id = 0;
+  active_tasks = 0;
   task_pool = std::make_unique<concurrency::ThreadPool>();
   id_lock = std::make_unique<concurrency::Lock>();
   db_lock = std::make_unique<concurrency::Lock>();
@@ -81,6 +83,9 @@ void destroy_globals() {
 }
 
 void progress_log(const Text& line) {
+  // Once the window has closed there is no box to show the line, and what a task still does then
+  // (its requests are being abandoned) is not an outcome worth reporting.
+  if (ui::main_window_closed()) return;
   concurrency::LockGuard hold(*log_lock);
   const Text shown = line + "\r\n";
   ui::append_to_log(shown);

@@ -46,6 +46,7 @@ int start_up(int argc, char** argv) {
   } else if (options->quit_when_done) {
     ui::run_soon(close_when_done);
   }
+  if (options->close_after_ms >= 0) ui::run_soon(ui::close_main_window, options->close_after_ms);
   const int code = ui::run_message_loop();
   ui::shutdown();
   return code;

@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace app {
@@ -17,6 +18,15 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
       options.start = true;
     } else if (arg == "--quit-when-done") {
       options.quit_when_done = true;
+    } else if (arg == "--close-after") {
+      char* end = nullptr;
+      const long ms = i + 1 < argc ? std::strtol(argv[i + 1], &end, 10) : -1;
+      if (i + 1 >= argc || *end != '\0' || ms < 0 || ms > 86400000) {
+        error = "option --close-after needs a number of milliseconds";
+        return std::nullopt;
+      }
+      options.close_after_ms = static_cast<int>(ms);
+      ++i;
     } else if (arg == "--site" || arg.rfind("--site=", 0) == 0) {
       if (arg == "--site") {
         if (i + 1 >= argc) {
@@ -42,12 +52,13 @@ std::optional<Options> parse_options(int argc, char** argv, std::string& error) 
 
 std::string usage(const char* program) {
   return std::string("Usage: ") + program +
-         " [--site URL] [--start] [--quit-when-done] [Qt options]\n"
+         " [--site URL] [--start] [--quit-when-done] [--close-after MS] [Qt options]\n"
          "Harvests the food records of the record site into data.db beside the program.\n\n"
          "  --site URL         the record site: scheme, host and optional port\n"
          "                     (default https://127.0.0.1:8443, the bundled local site)\n"
          "  --start            click the start button once the window is up\n"
          "  --quit-when-done   close the window once every page has been handled\n"
+         "  --close-after MS   close the window after MS milliseconds, as a user would\n"
          "  --help             show this help and exit\n"
          "  --version          show the version and exit\n"
          "  -platform offscreen  run without a display\n\n"

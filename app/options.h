@@ -11,6 +11,7 @@ struct Options {
   std::string site;             // --site URL: scheme, host and optional port
   bool start = false;           // --start: click the start button once the window is up
   bool quit_when_done = false;  // --quit-when-done: close the window when the crawl has ended
+  int close_after_ms = -1;      // --close-after MS: close the window after MS milliseconds
   bool help = false;
   bool version = false;
 };

@@ -89,6 +89,7 @@ class Faults:
         self.close = parse_ids(args.close)
         self.slow = parse_ids(args.slow)
         self.slow_ms = args.slow_ms
+        self.plain_reference = args.plain_reference
         self.empty_first = {}  # id -> number of first requests answered empty
         for spec in filter(None, (args.empty_first or "").split(";")):
             count, ids = spec.split(":", 1)
@@ -109,6 +110,9 @@ def filler(page_id):
 
 
 def page_text(page_id, faults, charset_name):
+    if page_id < 1 or page_id > LAST_PAGE_ID:
+        return ("<html><head><meta charset=\"gb2312\"></head><body><div class=\"tip\">"
+                "记录已被删除</div></body></html>")
     if page_id in faults.error_page:
         return "<html><body><h1>500 内部错误</h1><p>服务器繁忙，请稍后再试。</p></body></html>"
     name = food_name(page_id)
@@ -121,6 +125,8 @@ def page_text(page_id, faults, charset_name):
             if cell > cells_wanted:
                 continue
             nutrient, unit = NUTRIENTS[cell - 1]
+            if faults.plain_reference and page_id == LAST_PAGE_ID:
+                nutrient, unit = f"N{cell}", f"U{cell}"
             tds.append(f'<td><a class="bblue" href="/yingyangsu/{cell}.html">{nutrient}</a></td>'
                        f'<td width="16%">{amount(page_id, cell)}<span class="bgray">{unit}</span></td>')
         rows.append("<tr>" + "".join(tds) + "</tr>")
@@ -225,6 +231,8 @@ def fault_options(parser):
     parser.add_argument("--close", help="ids whose connection closes before any response")
     parser.add_argument("--slow", help="ids answered only after --slow-ms")
     parser.add_argument("--slow-ms", type=int, default=1000)
+    parser.add_argument("--plain-reference", action="store_true",
+                        help="name the cells of page 1450 N1..N24 with units U1..U24")
 
 
 def main():

@@ -109,8 +109,8 @@ int run_message_loop() {
   return code;
 }
 
-void run_soon(std::function<void()> routine) {
-  QTimer::singleShot(0, application.get(), std::move(routine));
+void run_soon(std::function<void()> routine, int delay_ms) {
+  QTimer::singleShot(delay_ms, application.get(), std::move(routine));
 }
 
 void close_main_window() {

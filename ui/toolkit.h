@@ -36,8 +36,9 @@ void load_main_window(WindowEvents events);
 // Runs until the main window is closed, then the end routines; returns the exit code.
 int run_message_loop();
 
-// Queues `routine` to run on the GUI thread once the message loop is running.
-void run_soon(std::function<void()> routine);
+// Queues `routine` to run on the GUI thread once the message loop is running, after at least
+// `delay_ms`.
+void run_soon(std::function<void()> routine, int delay_ms = 0);
 
 // Closes the main window as the user would.
 void close_main_window();
