@@ -44,6 +44,7 @@ Text page_url(std::int32_t id) {
 
 void construct_globals() {
   ending = false;
+  http::allow_requests();
   next_id = 0;
   active_tasks = 0;
   task_pool = std::make_unique<concurrency::ThreadPool>();

@@ -192,4 +192,5 @@ Text web_request(const Text& url, std::int32_t method, const Text& body_text, Te
 
 namespace http {
 void abort_all_requests() { platform::http::abort_all_transfers(); }
+void allow_requests() { platform::http::allow_transfers(); }
 }  // namespace http

@@ -38,6 +38,8 @@ Text web_request(const Text& url, std::int32_t method = 0, const Text& body_text
 }  // namespace http
 
 namespace http {
-// Makes every request under way, and every later one, fail promptly (for ending the program).
+// Makes every request under way, and every later one, fail promptly (for ending the program),
+// until requests are allowed again.
 void abort_all_requests();
+void allow_requests();
 }  // namespace http

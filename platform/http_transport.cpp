@@ -510,6 +510,7 @@ bool query_headers(Request& request, std::uint32_t info_level, char16_t* buffer,
 }
 
 void abort_all_transfers() { aborting = true; }
+void allow_transfers() { aborting = false; }
 
 namespace testing {
 void fail_call(Call call, int skip) {

@@ -99,8 +99,10 @@ bool read_data(Request& request, std::uint8_t* buffer, std::uint32_t size, std::
 bool query_headers(Request& request, std::uint32_t info_level, char16_t* buffer,
                    std::uint32_t& size_bytes);
 
-// Makes every transfer under way, and every later one, fail promptly: for ending the program.
+// Makes every transfer under way, and every later one, fail promptly (for ending the program),
+// until transfers are allowed again.
 void abort_all_transfers();
+void allow_transfers();
 
 namespace testing {
 enum class Call {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "app/globals.h"
 #include "app/harvest.h"
 #include "core/codepage.h"
+#include "http/web_request.h"
 #include "platform/thread_start.h"
 #include "tests/support/child_process.h"
 #include "ui/toolkit.h"
@@ -146,6 +148,48 @@ TEST_F(HarvestTest, APoolThatRefusesEverySubmissionLeavesTheWindowResponsive) {
   platform::testing::fail_thread_starts(0);
   EXPECT_EQ(served, 2) << "events were handled during the crawl loop";
   EXPECT_EQ(next_id.load(), 0);
+}
+
+// Downloads per page id so far, from the site's own counts ({"17": 1, ...}).
+std::map<int, int> site_counts(const Text& address) {
+  const std::string json = http::web_request(address + "/_stats").bytes();
+  std::map<int, int> counts;
+  for (std::size_t at = 0; (at = json.find('"', at)) != std::string::npos;) {
+    const std::size_t end = json.find('"', at + 1);
+    const std::string key = json.substr(at + 1, end - at - 1);
+    const int value = std::atoi(json.c_str() + json.find(':', end) + 1);
+    if (key.find('+') == std::string::npos) counts[std::atoi(key.c_str())] = value;
+    at = end + 1;
+  }
+  return counts;
+}
+
+TEST_F(HarvestTest, ASecondClickNeitherDoublesTheRateNorRepeatsAnId) {
+  const std::map<int, int> before = site_counts(address);
+  std::chrono::steady_clock::time_point started, dispatched;
+  run_window([&] {
+    ui::run_soon([&] {
+      started = std::chrono::steady_clock::now();
+      ui::click_button(1);
+      dispatched = std::chrono::steady_clock::now();
+      while (!task_pool->is_idle()) ui::delay_with_events(20);
+      ui::close_main_window();
+    });
+    ui::run_soon([] { ui::click_button(1); }, 300);  // lands inside the first click's loop
+  });
+  http::allow_requests();  // the end of the run abandoned requests; the test still asks
+  const std::map<int, int> after = site_counts(address);
+  for (int id = 1; id < REFERENCE_PAGE_ID; ++id) {
+    const auto was = before.count(id) ? before.at(id) : 0;
+    ASSERT_EQ(after.count(id) ? after.at(id) - was : 0, 1) << "id " << id;
+  }
+  for (const auto& [id, count] : after) {
+    if (id > LAST_PAGE_ID) {
+      EXPECT_LE(count, 1) << id;
+    }
+  }
+  const double seconds = std::chrono::duration<double>(dispatched - started).count();
+  EXPECT_GT(seconds, 0.9 * LAST_PAGE_ID * 10 / 1000.0) << "one submission per 10 ms pass at most";
 }
 
 }  // namespace
