@@ -68,9 +68,10 @@ def amount(page_id, cell):
 def parse_ids(text):
     ids = set()
     for part in filter(None, (text or "").split(",")):
-        if "-" in part:
-            low, high = part.split("-", 1)
-            ids.update(range(int(low), int(high) + 1))
+        if "-" in part:  # a range, optionally every n-th id of it: 3-1449/7
+            span, _, step = part.partition("/")
+            low, high = span.split("-", 1)
+            ids.update(range(int(low), int(high) + 1, int(step or 1)))
         else:
             ids.add(int(part))
     return ids
