@@ -93,6 +93,8 @@ bool ThreadPool::create(std::optional<int> worker_count, bool process_events, in
     return false;
   }
   pool.port = port;
+  generations_.push_back(port);
+  submit_port_ = port.get();
   pool.run_flag = 1;
   pool.live_threads = 0;
   pool.busy_tasks = 0;
@@ -124,6 +126,7 @@ bool ThreadPool::create(std::optional<int> worker_count, bool process_events, in
   }
   pool.run_flag = 0;
   if (auto closing = pool.port.exchange(nullptr)) closing->close();
+  submit_port_ = nullptr;
   pool.state.exchange(POOL_STOPPED);
   return false;
 }
@@ -187,7 +190,7 @@ bool ThreadPool::submit_address(std::uintptr_t routine_address, std::int32_t fir
   Shared& pool = *shared_;
   if (pool.state.load() != POOL_RUNNING || routine_address == 0) return false;
   pool.queued_tasks.fetch_add(1);
-  auto port = pool.port.load();
+  platform::CompletionPort* port = submit_port_.load();
   const bool posted =
       port && port->post({static_cast<std::uint32_t>(first),
                           static_cast<std::uintptr_t>(static_cast<std::uint32_t>(second)),

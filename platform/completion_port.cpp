@@ -27,18 +27,22 @@ std::shared_ptr<CompletionPort> CompletionPort::create() {
 }
 
 bool CompletionPort::post(const CompletionPacket& packet) {
+  bool wake;
   {
     std::lock_guard<std::mutex> hold(mutex_);
     if (closed_) return false;
     packets_.push_back(packet);
+    wake = waiting_ > 0;  // a busy taker finds the packet on its own
   }
-  ready_.notify_one();
+  if (wake) ready_.notify_one();
   return true;
 }
 
 bool CompletionPort::take(CompletionPacket& packet) {
   std::unique_lock<std::mutex> hold(mutex_);
+  ++waiting_;
   ready_.wait(hold, [this] { return closed_ || !packets_.empty(); });
+  --waiting_;
   if (closed_) return false;
   packet = packets_.front();
   packets_.pop_front();

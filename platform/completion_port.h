@@ -38,6 +38,7 @@ class CompletionPort {
   std::mutex mutex_;
   std::condition_variable ready_;
   std::deque<CompletionPacket> packets_;  // guarded by mutex_
+  int waiting_ = 0;                       // takers asleep on ready_; guarded by mutex_
   bool closed_ = false;                   // guarded by mutex_
 };
 

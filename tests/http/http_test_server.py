@@ -12,6 +12,7 @@ by its query string:
   close=1                   close the connection before any response
   reset=N                   announce more than is sent, send N bytes, then reset the connection
   auth=user:pass            401 unless Basic credentials match
+  size=N                    a GBK body of about N bytes
 """
 
 import base64
@@ -82,6 +83,8 @@ def handle(conn):
         status = one("status", "200") + " " + one("reason", "OK")
         headers = query.get("h", [])
         body = bytes.fromhex(one("body_hex")) if one("body_hex") else one("body", "ok").encode()
+        if one("size"):
+            body = (b"<p>" + "营养".encode("gbk") * 20 + b"</p>\n") * (int(one("size")) // 88)
         if one("reset"):
             n = int(one("reset"))
             conn.sendall(f"HTTP/1.1 {status}\r\nContent-Length: {n + 1000}\r\n\r\n".encode() +
