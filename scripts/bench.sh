@@ -23,7 +23,7 @@ python3 "$root/bench/regex_extract.py"
 
 echo
 echo "== web_request of a 50 KB page over HTTPS on loopback, fresh connection each call"
-python3 "$root/tests/http/http_test_server.py" < <(sleep 3600) > "$work/server.log" &
+python3 "$root/tests/http/http_test_server.py" --until-killed > "$work/server.log" &
 pids+=($!)
 for _ in $(seq 100); do grep -q '^ports' "$work/server.log" 2>/dev/null && break; sleep 0.1; done
 https_port=$(awk '{print $3}' "$work/server.log")

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A loopback HTTP and HTTPS server for the request routine's tests.
 
-Prints "ports HTTP_PORT HTTPS_PORT" once both listen. Every request's raw bytes are recorded;
+Prints "ports HTTP_PORT HTTPS_PORT" once both listen, and serves until its standard input ends
+(or, with --until-killed, until it is killed). Every request's raw bytes are recorded;
 GET /_last answers with the raw bytes of the request before it. What a request gets back is chosen
 by its query string:
   status=302 reason=Found   status line (default 200 OK)
@@ -148,6 +149,8 @@ def main():
     threading.Thread(target=serve, args=(plain, None), daemon=True).start()
     threading.Thread(target=serve, args=(secure, context), daemon=True).start()
     print(f"ports {plain.getsockname()[1]} {secure.getsockname()[1]}", flush=True)
+    if "--until-killed" in sys.argv:
+        threading.Event().wait()
     sys.stdin.read()  # runs until the test closes our input
 
 
