@@ -108,6 +108,16 @@ def expected_lines(page_id, faults):
 
 
 class HarvestEndToEnd(unittest.TestCase):
+    def test_command_line(self):
+        cases = [(["--help"], 0, "Usage: "), (["--version"], 0, "harvester "),
+                 (["--bogus"], 2, "unknown option '--bogus'"),
+                 (["--site"], 2, "option --site needs a URL"),
+                 (["--site", "ftp://x"], 2, "needs an http or https URL")]
+        for args, code, text in cases:
+            result = subprocess.run([HARVESTER, *args], capture_output=True, text=True, timeout=30)
+            self.assertEqual(result.returncode, code, args)
+            self.assertIn(text, result.stdout + result.stderr, args)
+
     def test_full_crawl_with_faults(self):
         site, program = Site(FAULTS), Program()
         try:
