@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/completion_port.h"
@@ -27,13 +28,25 @@ void process_events_if(bool wanted) {
 // Every field the workers touch. The pool object and each worker hold it, so it lives until the
 // last of them lets go.
 struct ThreadPool::Shared {
-  std::atomic<std::shared_ptr<CompletionPort>> port;
+  std::atomic<CompletionPort*> port{nullptr};
   std::atomic<std::int32_t> state{POOL_STOPPED};
   std::atomic<std::int32_t> run_flag{0};
   std::atomic<std::int32_t> live_threads{0};
   std::atomic<std::int32_t> busy_tasks{0};
   std::atomic<std::int32_t> queued_tasks{0};
-  std::atomic<std::shared_ptr<Event>> signal_event;
+  std::atomic<Event*> signal_event{nullptr};
+
+  // The handles above are plain pointers, exchanged atomically; these own what they point to for
+  // as long as anyone may still hold one: a late submitter or a worker that read a pointer just
+  // before it was exchanged away. Changed only by create and stop, which exclude each other.
+  std::vector<std::shared_ptr<CompletionPort>> ports;
+  std::vector<std::shared_ptr<Event>> events;
+
+  template <typename T>
+  T* keep(std::vector<std::shared_ptr<T>>& owners, std::shared_ptr<T> made) {
+    owners.push_back(std::move(made));
+    return owners.back().get();
+  }
 };
 
 ThreadPool::ThreadPool() : shared_(std::make_shared<Shared>()) {}
@@ -45,9 +58,9 @@ ThreadPool::~ThreadPool() {
 
 void ThreadPool::worker_loop(const std::shared_ptr<Shared>& pool) {
   pool->live_threads.fetch_add(1);
-  if (auto event = pool->signal_event.load()) event->set();
+  if (Event* event = pool->signal_event.load()) event->set();
   // The port of this generation; a later generation makes its own.
-  const std::shared_ptr<CompletionPort> port = pool->port.load();
+  CompletionPort* const port = pool->port.load();
   CompletionPacket packet;
   while (port && port->take(packet) && pool->run_flag.load() == 1 &&
          packet.overlapped != STOP_PACKET_MARK) {
@@ -59,8 +72,8 @@ void ThreadPool::worker_loop(const std::shared_ptr<Shared>& pool) {
   }
   if (pool->live_threads.fetch_sub(1) - 1 != 0) return;
   // The last worker resets the pool.
-  if (auto closing = pool->port.exchange(nullptr)) closing->close();
-  if (auto event = pool->signal_event.exchange(nullptr)) event->set();
+  if (CompletionPort* closing = pool->port.exchange(nullptr)) closing->close();
+  if (Event* event = pool->signal_event.exchange(nullptr)) event->set();
   pool->run_flag = 0;
   pool->live_threads = 0;
   pool->busy_tasks = 0;
@@ -80,21 +93,20 @@ bool ThreadPool::create(std::optional<int> worker_count, bool process_events, in
 
   if (!worker_entry) worker_entry = [shared = shared_] { worker_loop(shared); };
 
-  auto startup_event = Event::create();
-  if (!startup_event) {
+  auto made_event = Event::create();
+  if (!made_event) {
     pool.state.exchange(POOL_STOPPED);
     return false;
   }
+  Event* const startup_event = pool.keep(pool.events, std::move(made_event));
   pool.signal_event = startup_event;
-  auto port = CompletionPort::create();
-  if (!port) {
-    pool.signal_event.store(nullptr);
+  auto made_port = CompletionPort::create();
+  if (!made_port) {
+    pool.signal_event = nullptr;
     pool.state.exchange(POOL_STOPPED);
     return false;
   }
-  pool.port = port;
-  generations_.push_back(port);
-  submit_port_ = port.get();
+  pool.port = pool.keep(pool.ports, std::move(made_port));
   pool.run_flag = 1;
   pool.live_threads = 0;
   pool.busy_tasks = 0;
@@ -118,15 +130,14 @@ bool ThreadPool::create(std::optional<int> worker_count, bool process_events, in
            pool.live_threads.load() < created)
       process_events_if(process_events);
   }
-  pool.signal_event.store(nullptr);
+  pool.signal_event = nullptr;
 
   if (pool.live_threads.load() != 0) {
     pool.state.exchange(POOL_RUNNING);
     return true;
   }
   pool.run_flag = 0;
-  if (auto closing = pool.port.exchange(nullptr)) closing->close();
-  submit_port_ = nullptr;
+  if (CompletionPort* closing = pool.port.exchange(nullptr)) closing->close();
   pool.state.exchange(POOL_STOPPED);
   return false;
 }
@@ -140,19 +151,20 @@ bool ThreadPool::stop(int mode, int timeout_ms, bool process_events) {
   const bool waiting = mode == STOP_DISCARD_WAIT || mode == STOP_DRAIN_WAIT;
   const bool discarding = mode == STOP_DISCARD_WAIT || mode == STOP_DISCARD;
 
-  std::shared_ptr<Event> stop_event;
+  Event* stop_event = nullptr;
   if (waiting) {
-    stop_event = Event::create();
-    if (!stop_event) {
+    auto made = Event::create();
+    if (!made) {
       pool.state.exchange(POOL_RUNNING);
       return false;
     }
+    stop_event = pool.keep(pool.events, std::move(made));
     pool.signal_event = stop_event;
   }
   if (discarding) pool.run_flag = 0;
 
   const std::int32_t live = pool.live_threads.load();
-  if (auto port = pool.port.load()) {
+  if (CompletionPort* port = pool.port.load()) {
     for (std::int32_t i = 1; i <= live; ++i) {
       port->post({STOP_PACKET_BYTES, STOP_PACKET_KEY, STOP_PACKET_MARK});
       if (process_events && i % 100 == 0) ui::process_pending_events();
@@ -190,7 +202,7 @@ bool ThreadPool::submit_address(std::uintptr_t routine_address, std::int32_t fir
   Shared& pool = *shared_;
   if (pool.state.load() != POOL_RUNNING || routine_address == 0) return false;
   pool.queued_tasks.fetch_add(1);
-  platform::CompletionPort* port = submit_port_.load();
+  CompletionPort* const port = pool.port.load();
   const bool posted =
       port && port->post({static_cast<std::uint32_t>(first),
                           static_cast<std::uintptr_t>(static_cast<std::uint32_t>(second)),

@@ -1,15 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
-
-namespace platform {
-class CompletionPort;
-}
 
 namespace concurrency {
 
@@ -79,11 +73,6 @@ class ThreadPool {
   static void worker_loop(const std::shared_ptr<Shared>& pool);
 
   std::shared_ptr<Shared> shared_;
-  // The port of the current generation for submitting, a plain pointer so that a submission costs
-  // no reference counting; posting to it fails once the last worker has closed it. Every
-  // generation's port is kept until the pool goes, so a late submitter never posts to freed memory.
-  std::atomic<platform::CompletionPort*> submit_port_{nullptr};
-  std::vector<std::shared_ptr<platform::CompletionPort>> generations_;
   std::function<void()> worker_entry;  // bound to this pool; made by the first create
   int stack_reserve_ = 0;
 };
