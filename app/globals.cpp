@@ -35,8 +35,12 @@ constexpr auto kEndGrace = std::chrono::milliseconds(3000);
 
 }  // namespace
 
-const Text& record_site() { return site_address; }
-void set_record_site(const Text& address) { site_address = address; }
+const Text& record_site() {
+  return site_address;
+}
+void set_record_site(const Text& address) {
+  site_address = address;
+}
 
 Text page_url(std::int32_t id) {
   return site_address + "/wochuo.asp?id=" + Text::number(static_cast<long long>(id));
@@ -62,7 +66,9 @@ bool task_starting() {
   return false;
 }
 
-void task_finished() { tasks_in_flight.fetch_sub(1); }
+void task_finished() {
+  tasks_in_flight.fetch_sub(1);
+}
 
 void destroy_globals() {
   ending = true;

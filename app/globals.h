@@ -28,8 +28,8 @@ extern std::atomic<std::int32_t> next_id;
 extern std::atomic<std::int32_t> active_tasks;
 
 extern std::unique_ptr<concurrency::ThreadPool> task_pool;
-extern std::unique_ptr<concurrency::Lock> id_lock;      // the taking of page ids
-extern std::unique_ptr<concurrency::Lock> db_lock;      // every statement on food_db
+extern std::unique_ptr<concurrency::Lock> id_lock;  // the taking of page ids
+extern std::unique_ptr<concurrency::Lock> db_lock;  // every statement on food_db
 extern std::unique_ptr<database::SqliteDatabase> food_db;
 extern std::unique_ptr<concurrency::Lock> active_lock;  // active_tasks
 extern std::unique_ptr<concurrency::Lock> log_lock;     // the log box

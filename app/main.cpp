@@ -55,4 +55,6 @@ int start_up(int argc, char** argv) {
 }  // namespace
 }  // namespace app
 
-int main(int argc, char** argv) { return app::start_up(argc, argv); }
+int main(int argc, char** argv) {
+  return app::start_up(argc, argv);
+}

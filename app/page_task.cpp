@@ -27,7 +27,9 @@ const Lines& lines() {
 
 // A value as an SQL text literal. Quotes are doubled, so whatever the page holds stays one value
 // of one statement.
-Text quoted(const Text& value) { return Text("'") + value.replaced("'", "''") + "'"; }
+Text quoted(const Text& value) {
+  return Text("'") + value.replaced("'", "''") + "'";
+}
 
 void run_page_task() {
   regex::RegexObject regex;  // 1
@@ -43,7 +45,7 @@ void run_page_task() {
   const Text id_text = Text::number(static_cast<long long>(id));
   const Text url = page_url(id);  // 4
 
-  Text page = http::web_request(url);  // 5
+  Text page = http::web_request(url);               // 5
   for (int attempt = 1; page.empty(); ++attempt) {  // 6
     progress_log(id_text + lines().retrying + Text::number(attempt + 1) + lines().attempt);
     if (attempt > RETRY_LIMIT) break;

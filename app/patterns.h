@@ -27,6 +27,8 @@ inline const Text& deleted_marker() {
 
 // The table's 24 cells (8 rows of 3) read column by column: the cell shown in list-view column
 // (i - 1) * 8 + j and stored in that place of a row, for table column i and row j.
-inline int cell_of(int table_column, int table_row) { return (table_row - 1) * 3 + table_column; }
+inline int cell_of(int table_column, int table_row) {
+  return (table_row - 1) * 3 + table_column;
+}
 
 }  // namespace app::patterns

@@ -15,7 +15,9 @@
 namespace {
 
 std::atomic<long> done{0};
-void empty_task(std::int32_t, std::int32_t) { done.fetch_add(1, std::memory_order_relaxed); }
+void empty_task(std::int32_t, std::int32_t) {
+  done.fetch_add(1, std::memory_order_relaxed);
+}
 
 // The simplest sound alternative: one locked queue, workers woken one at a time.
 class MutexQueuePool {

@@ -29,9 +29,11 @@ int main(int argc, char** argv) {
   const double cpu_before = cpu_seconds();
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < calls; ++i) bytes += http::web_request(url).length();
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = cpu_seconds() - cpu_before;
-  std::printf("web_request: %d calls in %.2f s = %.0f calls/s, %.2f ms CPU per call (%zu bytes each)\n",
-              calls, wall, calls / wall, cpu / calls * 1000, bytes / (calls + 1));
+  std::printf(
+      "web_request: %d calls in %.2f s = %.0f calls/s, %.2f ms CPU per call (%zu bytes each)\n",
+      calls, wall, calls / wall, cpu / calls * 1000, bytes / (calls + 1));
   return 0;
 }

@@ -6,10 +6,16 @@ Lock::Lock() : section(std::make_unique<std::recursive_mutex>()) {}
 
 Lock::~Lock() = default;
 
-void Lock::enter() { section->lock(); }
+void Lock::enter() {
+  section->lock();
+}
 
-void Lock::leave() { section->unlock(); }
+void Lock::leave() {
+  section->unlock();
+}
 
-bool Lock::try_enter() { return section->try_lock(); }
+bool Lock::try_enter() {
+  return section->try_lock();
+}
 
 }  // namespace concurrency

@@ -87,7 +87,7 @@ bool ThreadPool::create(std::optional<int> worker_count, bool process_events, in
   if (!pool.state.compare_exchange_strong(expected, POOL_STARTING)) return false;
 
   const int workers = !worker_count ? DEFAULT_WORKERS : (*worker_count < 1 ? 1 : *worker_count);
-  stack_reserve_ = stack_size == 0                   ? 0
+  stack_reserve_ = stack_size == 0                  ? 0
                    : stack_size < MIN_STACK_RESERVE ? MIN_STACK_RESERVE
                                                     : stack_size - stack_size % 4096;
 
@@ -145,8 +145,7 @@ bool ThreadPool::create(std::optional<int> worker_count, bool process_events, in
 bool ThreadPool::stop(int mode, int timeout_ms, bool process_events) {
   Shared& pool = *shared_;
   std::int32_t previous = POOL_RUNNING;
-  if (!pool.state.compare_exchange_strong(previous, POOL_STOPPING))
-    return previous == POOL_STOPPED;
+  if (!pool.state.compare_exchange_strong(previous, POOL_STOPPING)) return previous == POOL_STOPPED;
   if (mode < STOP_DISCARD_WAIT || mode > STOP_DRAIN) mode = STOP_DISCARD_WAIT;
   const bool waiting = mode == STOP_DISCARD_WAIT || mode == STOP_DRAIN_WAIT;
   const bool discarding = mode == STOP_DISCARD_WAIT || mode == STOP_DISCARD;
@@ -214,13 +213,21 @@ bool ThreadPool::submit_address(std::uintptr_t routine_address, std::int32_t fir
 std::int32_t ThreadPool::idle_count() const {
   return shared_->live_threads.load() - shared_->busy_tasks.load();
 }
-std::int32_t ThreadPool::busy_count() const { return shared_->busy_tasks.load(); }
-std::int32_t ThreadPool::queued_count() const { return shared_->queued_tasks.load(); }
-std::int32_t ThreadPool::thread_count() const { return shared_->live_threads.load(); }
+std::int32_t ThreadPool::busy_count() const {
+  return shared_->busy_tasks.load();
+}
+std::int32_t ThreadPool::queued_count() const {
+  return shared_->queued_tasks.load();
+}
+std::int32_t ThreadPool::thread_count() const {
+  return shared_->live_threads.load();
+}
 bool ThreadPool::is_idle() const {
   return shared_->queued_tasks.load() == 0 && shared_->busy_tasks.load() == 0;
 }
-std::int32_t ThreadPool::state() const { return shared_->state.load(); }
+std::int32_t ThreadPool::state() const {
+  return shared_->state.load();
+}
 
 std::int64_t now_ms() {
   static const std::int64_t frequency = platform::performance_frequency();

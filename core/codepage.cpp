@@ -126,9 +126,13 @@ std::string utf16_to_utf8(std::u16string_view utf16) {
   return out;
 }
 
-std::string gbk_to_utf8(std::string_view gbk) { return utf16_to_utf8(gbk_to_utf16(gbk)); }
+std::string gbk_to_utf8(std::string_view gbk) {
+  return utf16_to_utf8(gbk_to_utf16(gbk));
+}
 
-Text utf8_to_gbk(std::string_view utf8) { return utf16_to_gbk(utf8_to_utf16(utf8)); }
+Text utf8_to_gbk(std::string_view utf8) {
+  return utf16_to_gbk(utf8_to_utf16(utf8));
+}
 
 Text gbk(std::u8string_view utf8_literal) {
   return utf8_to_gbk(

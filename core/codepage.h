@@ -12,7 +12,9 @@ namespace core {
 
 // GBK to UTF-16. Byte sequences that are not GBK become U+FFFD.
 std::u16string gbk_to_utf16(std::string_view gbk);
-inline std::u16string to_utf16(const Text& text) { return gbk_to_utf16(text.view()); }
+inline std::u16string to_utf16(const Text& text) {
+  return gbk_to_utf16(text.view());
+}
 
 // UTF-16 to GBK; a character that code page 936 cannot hold becomes '?'. With `composite_check`
 // a base character directly followed by a combining mark becomes the precomposed character where

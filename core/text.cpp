@@ -8,7 +8,9 @@
 namespace core {
 namespace {
 
-unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+unsigned char fold(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 
 // Compares `needle` with `hay` at byte offset `at`, which starts a character. Single-byte
 // characters fold ASCII case when asked; double-byte characters compare whole, so a trail byte is
@@ -36,7 +38,8 @@ int find_from(std::string_view hay, std::string_view needle, int start, bool ign
   // Walk whole characters up to the start position so that it too lies on a character boundary.
   while (at < hay.size() && at + 1 < static_cast<std::size_t>(start))
     at += gbk_char_width(static_cast<unsigned char>(hay[at]));
-  for (; at + needle.size() <= hay.size(); at += gbk_char_width(static_cast<unsigned char>(hay[at])))
+  for (; at + needle.size() <= hay.size();
+       at += gbk_char_width(static_cast<unsigned char>(hay[at])))
     if (matches_at(hay, at, needle, ignore_case)) return static_cast<int>(at) + 1;
   return -1;
 }
@@ -65,10 +68,13 @@ Text Text::left(int n) const {
 Text Text::mid(int start, int count) const {
   if (start < 1 || start > length()) return {};
   const auto from = static_cast<std::size_t>(start - 1);
-  return Text(count < 0 ? bytes_.substr(from) : bytes_.substr(from, static_cast<std::size_t>(count)));
+  return Text(count < 0 ? bytes_.substr(from)
+                        : bytes_.substr(from, static_cast<std::size_t>(count)));
 }
 
-Text Text::drop_last(int n) const { return left(length() - n); }
+Text Text::drop_last(int n) const {
+  return left(length() - n);
+}
 
 int Text::find(const Text& needle, int start) const {
   return find_from(bytes_, needle.bytes_, start, false);
@@ -114,7 +120,9 @@ std::vector<Text> Text::split(const Text& separator) const {
   return pieces;
 }
 
-Text Text::number(long long value) { return Text(std::to_string(value)); }
+Text Text::number(long long value) {
+  return Text(std::to_string(value));
+}
 
 Text Text::number(double value) {
   char buffer[32];
@@ -126,6 +134,8 @@ std::ostream& operator<<(std::ostream& out, const Text& text) {
   return out << gbk_to_utf8(text.view());
 }
 
-void PrintTo(const Text& text, std::ostream* out) { *out << '"' << text << '"'; }
+void PrintTo(const Text& text, std::ostream* out) {
+  *out << '"' << text << '"';
+}
 
 }  // namespace core

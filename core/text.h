@@ -91,6 +91,8 @@ std::ostream& operator<<(std::ostream& out, const Text& text);
 void PrintTo(const Text& text, std::ostream* out);
 
 // Width in bytes of the GBK character that starts with `lead`.
-inline int gbk_char_width(unsigned char lead) { return lead >= 0x80 ? 2 : 1; }
+inline int gbk_char_width(unsigned char lead) {
+  return lead >= 0x80 ? 2 : 1;
+}
 
 }  // namespace core

@@ -12,7 +12,9 @@ const char* c_str(const ByteBuffer& zero_terminated) {
 }
 }  // namespace
 
-SqliteDatabase::~SqliteDatabase() { close(); }
+SqliteDatabase::~SqliteDatabase() {
+  close();
+}
 
 bool SqliteDatabase::open(const Text& file_name, bool in_file, bool create_if_missing,
                           const std::optional<Text>& key) {
@@ -80,15 +82,23 @@ sqlite3_stmt* SqliteDatabase::prepare(const Text& sql) {
   return nullptr;
 }
 
-bool SqliteDatabase::begin_transaction() { return exec("BEGIN"); }
-bool SqliteDatabase::commit() { return exec("COMMIT"); }
-bool SqliteDatabase::rollback() { return exec("ROLLBACK"); }
+bool SqliteDatabase::begin_transaction() {
+  return exec("BEGIN");
+}
+bool SqliteDatabase::commit() {
+  return exec("COMMIT");
+}
+bool SqliteDatabase::rollback() {
+  return exec("ROLLBACK");
+}
 
 void SqliteDatabase::interrupt() {
   if (handle_) SQLITE(sqlite3_interrupt)(handle_);
 }
 
-bool SqliteDatabase::vacuum(Text* error_text) { return exec("VACUUM", error_text); }
+bool SqliteDatabase::vacuum(Text* error_text) {
+  return exec("VACUUM", error_text);
+}
 
 std::int32_t SqliteDatabase::changes() const {
   return handle_ ? SQLITE(sqlite3_changes)(handle_) : 0;

@@ -110,9 +110,9 @@ class SqliteDatabase {
   bool create_view(const Text& view, const Text& select, bool temporary = false,
                    Text* error_text = nullptr);
   bool drop_view(const Text& view, Text* error_text = nullptr);
-  bool create_trigger(const Text& table, const Text& trigger, const Text& body,
-                      std::int32_t event, const Text& columns = {}, std::int32_t timing = 0,
-                      bool temporary = false, Text* error_text = nullptr);
+  bool create_trigger(const Text& table, const Text& trigger, const Text& body, std::int32_t event,
+                      const Text& columns = {}, std::int32_t timing = 0, bool temporary = false,
+                      Text* error_text = nullptr);
   bool drop_trigger(const Text& trigger, Text* error_text = nullptr);
 
   bool begin_transaction();

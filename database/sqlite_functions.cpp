@@ -14,8 +14,7 @@ bool SqliteDatabase::backup_to(const Text& file, BackupProgress progress,
   const Text source_schema = schema ? *schema : Text("main");
   const ByteBuffer name = utf8_c_string(file);
   sqlite3* destination = nullptr;
-  if (SQLITE(sqlite3_open)(reinterpret_cast<const char*>(name.data()), &destination) !=
-      SQLITE_OK) {
+  if (SQLITE(sqlite3_open)(reinterpret_cast<const char*>(name.data()), &destination) != SQLITE_OK) {
     SQLITE(sqlite3_close)(destination);
     return false;
   }
@@ -38,8 +37,8 @@ bool SqliteDatabase::backup_to(const Text& file, BackupProgress progress,
   return finished;
 }
 
-bool SqliteDatabase::create_function(const Text& name, std::int32_t argument_count,
-                                     void* user_data, ScalarFunction scalar, StepFunction step,
+bool SqliteDatabase::create_function(const Text& name, std::int32_t argument_count, void* user_data,
+                                     ScalarFunction scalar, StepFunction step,
                                      FinalFunction final) {
   if (!handle_) return false;
   const ByteBuffer utf8 = utf8_c_string(name);
@@ -110,15 +109,15 @@ void SqliteDatabase::result_text(sqlite3_context* context, const Text& text,
                                  std::optional<Destructor> destructor) {
   const ByteBuffer utf8 = utf8_c_string(text);
   const ResultBytes bytes = lend(utf8.data(), utf8.size(), destructor);
-  SQLITE(sqlite3_result_text)(context, static_cast<const char*>(bytes.data),
-                              static_cast<int>(utf8.size()) - 1, bytes.destructor);
+  SQLITE(sqlite3_result_text)
+  (context, static_cast<const char*>(bytes.data), static_cast<int>(utf8.size()) - 1,
+   bytes.destructor);
 }
 
 void SqliteDatabase::result_blob(sqlite3_context* context, const ByteBuffer& bytes,
                                  std::optional<Destructor> destructor) {
   const ResultBytes lent = lend(bytes.empty() ? nullptr : bytes.data(), bytes.size(), destructor);
-  SQLITE(sqlite3_result_blob)(context, lent.data, static_cast<int>(bytes.size()),
-                              lent.destructor);
+  SQLITE(sqlite3_result_blob)(context, lent.data, static_cast<int>(bytes.size()), lent.destructor);
 }
 
 void SqliteDatabase::result_int(sqlite3_context* context, std::int32_t value) {

@@ -20,9 +20,9 @@ constexpr std::array<const char*, kCount> kNames = {
 };
 
 std::array<std::atomic<void*>, kCount> addresses{};  // remembered after the first lookup
-std::mutex lookup_mutex;                              // guards the loading and each first lookup
-std::string library_file = "libsqlite3.so.0";         // guarded by lookup_mutex
-void* library = nullptr;                              // guarded by lookup_mutex
+std::mutex lookup_mutex;                             // guards the loading and each first lookup
+std::string library_file = "libsqlite3.so.0";        // guarded by lookup_mutex
+void* library = nullptr;                             // guarded by lookup_mutex
 
 [[noreturn]] void fatal(const std::string& file, const char* function, const char* reason) {
   std::fprintf(stderr, "fatal: cannot use function %s of library %s: %s\n", function, file.c_str(),

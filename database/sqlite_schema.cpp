@@ -36,11 +36,16 @@ bool SqliteDatabase::table_exists(const Text& table) {
 
 Text SqliteDatabase::type_name(std::int32_t type) {
   switch (type) {
-    case FIELD_INTEGER: return "INTEGER";
-    case FIELD_TEXT: return "TEXT";
-    case FIELD_REAL: return "REAL";
-    case FIELD_BLOB: return "BLOB";
-    default: return "NULL";
+    case FIELD_INTEGER:
+      return "INTEGER";
+    case FIELD_TEXT:
+      return "TEXT";
+    case FIELD_REAL:
+      return "REAL";
+    case FIELD_BLOB:
+      return "BLOB";
+    default:
+      return "NULL";
   }
 }
 
@@ -57,7 +62,8 @@ bool SqliteDatabase::create_table(const Text& table, const std::vector<FieldDef>
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldDef& field = fields[i];
     columns += field.name + " " + type_name(field.type);
-    if (field.size != 0) columns += Text("(") + Text::number(static_cast<long long>(field.size)) + ")";
+    if (field.size != 0)
+      columns += Text("(") + Text::number(static_cast<long long>(field.size)) + ")";
     if (field.flags != 0) columns += Text(" ") + constraint_text(field.flags);
     if (!field.default_value.empty()) columns += Text(" DEFAULT ") + field.default_value;
     if (i + 1 < fields.size()) columns += ",";
@@ -77,8 +83,8 @@ bool SqliteDatabase::rename_table(const Text& table, const Text& new_name, Text*
 // Unlike create_table: no size clause, and a default only with FIELD_HAS_DEFAULT, after a plain
 // space (the default text carries its own DEFAULT keyword).
 bool SqliteDatabase::add_column(const Text& table, const FieldDef& field, Text* error_text) {
-  Text sql = Text("ALTER TABLE ") + table + " ADD COLUMN " + field.name + " " +
-             type_name(field.type);
+  Text sql =
+      Text("ALTER TABLE ") + table + " ADD COLUMN " + field.name + " " + type_name(field.type);
   if (field.flags != 0) {
     sql += Text(" ") + constraint_text(field.flags);
     if (field.flags & FIELD_HAS_DEFAULT) sql += Text(" ") + field.default_value;
@@ -110,16 +116,25 @@ bool SqliteDatabase::drop_view(const Text& view, Text* error_text) {
 bool SqliteDatabase::create_trigger(const Text& table, const Text& trigger, const Text& body,
                                     std::int32_t event, const Text& columns, std::int32_t timing,
                                     bool temporary, Text* error_text) {
-  Text sql = Text("CREATE ") + (temporary ? Text("TEMPORARY ") : Text()) + "TRIGGER " + trigger +
-             " ";
+  Text sql =
+      Text("CREATE ") + (temporary ? Text("TEMPORARY ") : Text()) + "TRIGGER " + trigger + " ";
   if (timing == TRIGGER_BEFORE) sql += "BEFORE ";
   if (timing == TRIGGER_AFTER) sql += "AFTER ";
   switch (event) {
-    case TRIGGER_INSERT: sql += "INSERT "; break;
-    case TRIGGER_DELETE: sql += "DELETE "; break;
-    case TRIGGER_UPDATE: sql += "UPDATE "; break;
-    case TRIGGER_UPDATE_OF: sql += Text("UPDATE OF ") + columns + " "; break;
-    default: break;  // the library rejects the statement
+    case TRIGGER_INSERT:
+      sql += "INSERT ";
+      break;
+    case TRIGGER_DELETE:
+      sql += "DELETE ";
+      break;
+    case TRIGGER_UPDATE:
+      sql += "UPDATE ";
+      break;
+    case TRIGGER_UPDATE_OF:
+      sql += Text("UPDATE OF ") + columns + " ";
+      break;
+    default:
+      break;  // the library rejects the statement
   }
   sql += Text("ON ") + table + " BEGIN " + body + " END";
   return exec(sql, error_text);

@@ -10,7 +10,9 @@ namespace {
 const char kNoBytes[1] = {0};
 }  // namespace
 
-SqliteStatement::~SqliteStatement() { finalize(); }
+SqliteStatement::~SqliteStatement() {
+  finalize();
+}
 
 bool SqliteStatement::finalize() {
   if (!stmt) return false;
@@ -90,11 +92,17 @@ std::int32_t SqliteStatement::parameter_index(const Text& name) const {
   return SQLITE(sqlite3_bind_parameter_index)(stmt, reinterpret_cast<const char*>(utf8.data()));
 }
 
-bool SqliteStatement::reset() { return stmt && SQLITE(sqlite3_reset)(stmt) == SQLITE_OK; }
+bool SqliteStatement::reset() {
+  return stmt && SQLITE(sqlite3_reset)(stmt) == SQLITE_OK;
+}
 
-bool SqliteStatement::step_row() { return step() == SQLITE_ROW; }
+bool SqliteStatement::step_row() {
+  return step() == SQLITE_ROW;
+}
 
-std::int32_t SqliteStatement::step() { return stmt ? SQLITE(sqlite3_step)(stmt) : -1; }
+std::int32_t SqliteStatement::step() {
+  return stmt ? SQLITE(sqlite3_step)(stmt) : -1;
+}
 
 std::int32_t SqliteStatement::data_count() const {
   return stmt ? SQLITE(sqlite3_data_count)(stmt) : 0;

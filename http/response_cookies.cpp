@@ -6,8 +6,9 @@ namespace http {
 namespace {
 
 bool blank_at(const std::string& bytes, std::size_t at) {
-  return bytes[at] == ' ' || (static_cast<unsigned char>(bytes[at]) == 0xA1 &&
-                              at + 1 < bytes.size() && static_cast<unsigned char>(bytes[at + 1]) == 0xA1);
+  return bytes[at] == ' ' ||
+         (static_cast<unsigned char>(bytes[at]) == 0xA1 && at + 1 < bytes.size() &&
+          static_cast<unsigned char>(bytes[at + 1]) == 0xA1);
 }
 
 std::size_t char_width(const std::string& bytes, std::size_t at) {

@@ -47,7 +47,9 @@ const Messages& messages() {
 }
 
 // UTF-16 to GBK as the request routine takes text back from the platform.
-Text from_utf16(std::u16string_view text) { return core::utf16_to_gbk(text, true); }
+Text from_utf16(std::u16string_view text) {
+  return core::utf16_to_gbk(text, true);
+}
 
 }  // namespace
 
@@ -87,9 +89,9 @@ Text web_request(const Text& url, std::int32_t method, const Text& body_text, Te
   if (!net::crack_url(wide_url, parts)) return fail(say.bad_url);
   const Text host = from_utf16(parts.host);
   const bool secure = parts.scheme == net::SCHEME_HTTPS;
-  const std::u16string object_name =
-      parts.path.empty() ? std::u16string(u"/")
-                         : std::u16string(parts.path) + std::u16string(parts.extra);
+  const std::u16string object_name = parts.path.empty()
+                                         ? std::u16string(u"/")
+                                         : std::u16string(parts.path) + std::u16string(parts.extra);
 
   const std::uint32_t access = proxy.empty() ? net::ACCESS_TYPE_NO_PROXY  // 3
                                              : net::ACCESS_TYPE_NAMED_PROXY;
@@ -126,8 +128,9 @@ Text web_request(const Text& url, std::int32_t method, const Text& body_text, Te
   // (it never stores or sends cookies by itself): the Cookie line built from `cookies` is what is
   // sent. The option call keeps the step and its failure as they always were.
   const bool cookie_option =
-      cookie_jar.empty() ? net::set_option(*request, net::OPTION_DISABLE_FEATURE, net::DISABLE_COOKIES)
-                         : net::set_option(*request, net::OPTION_ENABLE_FEATURE, 1);
+      cookie_jar.empty()
+          ? net::set_option(*request, net::OPTION_DISABLE_FEATURE, net::DISABLE_COOKIES)
+          : net::set_option(*request, net::OPTION_ENABLE_FEATURE, 1);
   if (!cookie_option) return fail(say.cookies_option);
 
   if (no_redirect &&  // 13
@@ -141,7 +144,7 @@ Text web_request(const Text& url, std::int32_t method, const Text& body_text, Te
 
   const ByteBuffer body = !body_data.empty() ? body_data : body_text.to_buffer();  // 15
 
-  if (!net::send_request(*request, body)) return fail(say.send);  // 16
+  if (!net::send_request(*request, body)) return fail(say.send);       // 16
   if (!net::receive_response(*request)) return fail(say.no_response);  // 17
 
   ByteBuffer received;  // 18
@@ -182,7 +185,7 @@ Text web_request(const Text& url, std::int32_t method, const Text& body_text, Te
     cookie_jar = merged;
   }
 
-  received_out = received;  // 25
+  received_out = received;                                  // 25
   const Text text = decode_response_text(received, regex);  // 26
   ui::process_pending_events();
   return text;  // 27: the handles close as they go out of scope, request first
@@ -191,6 +194,10 @@ Text web_request(const Text& url, std::int32_t method, const Text& body_text, Te
 }  // namespace http
 
 namespace http {
-void abort_all_requests() { platform::http::abort_all_transfers(); }
-void allow_requests() { platform::http::allow_transfers(); }
+void abort_all_requests() {
+  platform::http::abort_all_transfers();
+}
+void allow_requests() {
+  platform::http::allow_transfers();
+}
 }  // namespace http

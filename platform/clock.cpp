@@ -4,7 +4,9 @@
 
 namespace platform {
 
-std::int64_t performance_frequency() { return 1'000'000'000; }
+std::int64_t performance_frequency() {
+  return 1'000'000'000;
+}
 
 std::int64_t performance_counter() {
   timespec now;

@@ -17,8 +17,12 @@ bool take_failure(std::atomic<int>& failures) {
 }  // namespace
 
 namespace testing {
-void fail_port_creations(int count) { port_failures = count; }
-void fail_event_creations(int count) { event_failures = count; }
+void fail_port_creations(int count) {
+  port_failures = count;
+}
+void fail_event_creations(int count) {
+  event_failures = count;
+}
 }  // namespace testing
 
 std::shared_ptr<CompletionPort> CompletionPort::create() {

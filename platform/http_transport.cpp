@@ -30,7 +30,9 @@ bool injected_failure(testing::Call call) {
   return false;
 }
 
-std::string utf8(std::u16string_view text) { return core::utf16_to_utf8(text); }
+std::string utf8(std::u16string_view text) {
+  return core::utf16_to_utf8(text);
+}
 
 bool starts_with_ignore_case(std::u16string_view text, std::u16string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -121,9 +123,15 @@ class Request {
   curl_off_t progress_bytes = -1;
 };
 
-void SessionCloser::operator()(Session* session) const { delete session; }
-void ConnectionCloser::operator()(Connection* connection) const { delete connection; }
-void RequestCloser::operator()(Request* request) const { delete request; }
+void SessionCloser::operator()(Session* session) const {
+  delete session;
+}
+void ConnectionCloser::operator()(Connection* connection) const {
+  delete connection;
+}
+void RequestCloser::operator()(Request* request) const {
+  delete request;
+}
 
 namespace {
 
@@ -261,7 +269,8 @@ CURLcode transfer(Request& request, const std::string& url, const std::string& v
   if (verb == "HEAD") set(curl_easy_setopt(e, CURLOPT_NOBODY, 1L));
   if (with_body) {
     set(curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size())));
-    set(curl_easy_setopt(e, CURLOPT_POSTFIELDS, body->empty() ? "" : reinterpret_cast<const char*>(body->data())));
+    set(curl_easy_setopt(e, CURLOPT_POSTFIELDS,
+                         body->empty() ? "" : reinterpret_cast<const char*>(body->data())));
   }
   if (verb == "GET" && !with_body) {
     set(curl_easy_setopt(e, CURLOPT_HTTPGET, 1L));
@@ -281,7 +290,9 @@ CURLcode transfer(Request& request, const std::string& url, const std::string& v
 
 }  // namespace
 
-bool check_platform() { return !injected_failure(testing::Call::CheckPlatform) && global_init(); }
+bool check_platform() {
+  return !injected_failure(testing::Call::CheckPlatform) && global_init();
+}
 
 bool crack_url(std::u16string_view url, UrlComponents& parts) {
   if (injected_failure(testing::Call::CrackUrl)) return false;
@@ -337,8 +348,7 @@ bool crack_url(std::u16string_view url, UrlComponents& parts) {
 
 SessionHandle open_session(std::uint32_t access_type, std::u16string_view proxy_name) {
   if (injected_failure(testing::Call::OpenSession) || !global_init()) return nullptr;
-  if (access_type != ACCESS_TYPE_NO_PROXY && access_type != ACCESS_TYPE_NAMED_PROXY)
-    return nullptr;
+  if (access_type != ACCESS_TYPE_NO_PROXY && access_type != ACCESS_TYPE_NAMED_PROXY) return nullptr;
   if (access_type == ACCESS_TYPE_NAMED_PROXY && proxy_name.empty()) return nullptr;
   SessionHandle session(new Session());
   session->access_type = access_type;
@@ -392,9 +402,9 @@ bool set_option(Request& request, std::uint32_t option, std::uint32_t value) {
   if (injected_failure(testing::Call::SetOption)) return false;
   switch (option) {
     case OPTION_SECURITY_FLAGS:
-      request.verify_peer = (value & (SECURITY_FLAG_IGNORE_UNKNOWN_CA |
-                                      SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
-                                      SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE)) == 0;
+      request.verify_peer =
+          (value & (SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
+                    SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE)) == 0;
       request.verify_host = (value & SECURITY_FLAG_IGNORE_CERT_CN_INVALID) == 0;
       return true;
     case OPTION_DISABLE_FEATURE:
@@ -447,8 +457,7 @@ bool send_request(Request& request, const core::ByteBuffer& body) {
     std::sscanf(request.status_line.c_str(), "HTTP/%*s %ld", &status);
     const bool redirect =
         status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-    if (!redirect || !request.follow_redirects || next.empty() || hop >= 10 ||
-        request.body_broken)
+    if (!redirect || !request.follow_redirects || next.empty() || hop >= 10 || request.body_broken)
       return true;
     if (request.secure && next.rfind("https:", 0) != 0) return true;  // never HTTPS to HTTP
     if (next.rfind("https:", 0) == 0) request.secure = true;
@@ -509,8 +518,12 @@ bool query_headers(Request& request, std::uint32_t info_level, char16_t* buffer,
   return true;
 }
 
-void abort_all_transfers() { aborting = true; }
-void allow_transfers() { aborting = false; }
+void abort_all_transfers() {
+  aborting = true;
+}
+void allow_transfers() {
+  aborting = false;
+}
 
 namespace testing {
 void fail_call(Call call, int skip) {

@@ -30,7 +30,8 @@ pcre2_match_context* thread_match_context() {
   thread_local std::unique_ptr<pcre2_jit_stack, JitStackFree> stack(
       pcre2_jit_stack_create(32 * 1024, 4 * 1024 * 1024, nullptr));
   thread_local std::unique_ptr<pcre2_match_context, MatchContextFree> context = [] {
-    std::unique_ptr<pcre2_match_context, MatchContextFree> made(pcre2_match_context_create(nullptr));
+    std::unique_ptr<pcre2_match_context, MatchContextFree> made(
+        pcre2_match_context_create(nullptr));
     if (made && stack) pcre2_jit_stack_assign(made.get(), nullptr, stack.get());
     return made;
   }();
@@ -41,8 +42,12 @@ PCRE2_SPTR16 units(std::u16string_view text) {
   return reinterpret_cast<PCRE2_SPTR16>(text.data());
 }
 
-bool is_lead_surrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool is_trail_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool is_lead_surrogate(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+bool is_trail_surrogate(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 }  // namespace
 
@@ -72,7 +77,7 @@ std::unique_ptr<RegexpEngine> RegexpEngine::create() {
 RegexpEngine::~RegexpEngine() = default;
 
 bool RegexpEngine::put_flag(std::string_view property, bool value) {
-  bool* flag = property == "IgnoreCase" ? &ignore_case_
+  bool* flag = property == "IgnoreCase"  ? &ignore_case_
                : property == "Multiline" ? &multiline_
                : property == "Global"    ? &global_
                                          : nullptr;

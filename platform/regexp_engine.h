@@ -27,7 +27,9 @@ class MatchCollection {
   int submatch_index(int i, int g) const { return static_cast<int>(offset(i, g)); }
   const std::u16string& subject() const { return subject_; }
 
-  void add(const std::size_t* ovector) { offsets_.insert(offsets_.end(), ovector, ovector + slots()); }
+  void add(const std::size_t* ovector) {
+    offsets_.insert(offsets_.end(), ovector, ovector + slots());
+  }
 
  private:
   std::size_t slots() const { return 2 * static_cast<std::size_t>(group_count_ + 1); }

@@ -18,7 +18,9 @@ void* run_entry(void* parameter) {
 }  // namespace
 
 namespace testing {
-void fail_thread_starts(int count) { start_failures = count; }
+void fail_thread_starts(int count) {
+  start_failures = count;
+}
 }  // namespace testing
 
 std::size_t granted_stack_size(std::size_t requested) {

@@ -13,7 +13,9 @@ const Text& quote_marker_text() {
 }
 }  // namespace
 
-RegexObject::RegexObject() { platform::co_initialize(); }
+RegexObject::RegexObject() {
+  platform::co_initialize();
+}
 
 RegexObject::~RegexObject() {
   engine.reset();
@@ -52,7 +54,9 @@ Text RegexObject::replace(const Text& replacement) {
   return replaced ? core::utf16_to_gbk(*replaced) : Text();
 }
 
-std::int32_t RegexObject::match_count() const { return matches ? matches->count() : 0; }
+std::int32_t RegexObject::match_count() const {
+  return matches ? matches->count() : 0;
+}
 
 int RegexObject::byte_offset(int utf16_index) const {
   return core::utf16_to_gbk(std::u16string_view(subject).substr(0, utf16_index)).length();

@@ -14,7 +14,9 @@ namespace ui {
 void note_main_window_closing();  // toolkit.cpp
 
 namespace {
-QString from_utf8_literal(const char8_t* text) { return QString::fromUtf8(text); }
+QString from_utf8_literal(const char8_t* text) {
+  return QString::fromUtf8(text);
+}
 }  // namespace
 
 MainWindow::MainWindow(std::function<void()> start_clicked)

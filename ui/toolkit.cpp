@@ -35,7 +35,9 @@ std::atomic<bool> window_closed{false};
 std::mutex append_mutex;
 std::condition_variable append_done;
 
-bool on_gui_thread() { return std::this_thread::get_id() == gui_thread; }
+bool on_gui_thread() {
+  return std::this_thread::get_id() == gui_thread;
+}
 
 QString to_qstring(const Text& text) {
   const std::u16string utf16 = core::to_utf16(text);
@@ -71,7 +73,9 @@ void initialize(int& argc, char** argv) {
   application = std::make_unique<QApplication>(argc, argv);
 }
 
-bool initialized() { return application != nullptr; }
+bool initialized() {
+  return application != nullptr;
+}
 
 void shutdown() {
   main_window = nullptr;
@@ -117,7 +121,9 @@ void close_main_window() {
   if (main_window) main_window->close();
 }
 
-bool main_window_closed() { return window_closed; }
+bool main_window_closed() {
+  return window_closed;
+}
 
 void append_to_log(const Text& text) {
   if (!application) return;
@@ -161,7 +167,9 @@ void set_column_title(int index, const Text& title) {
   main_window->list_view()->headerItem()->setText(index, to_qstring(title));
 }
 
-int column_count() { return main_window ? main_window->list_view()->columnCount() : 0; }
+int column_count() {
+  return main_window ? main_window->list_view()->columnCount() : 0;
+}
 
 int column_width(int index) {
   return main_window ? main_window->list_view()->columnWidth(index) : 0;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -31,9 +31,9 @@ class HarvestTest : public ::testing::Test {
     static char name[] = "harvest_test";
     static char* argv[] = {name, nullptr};
     if (!ui::initialized()) ui::initialize(argc, argv);
-    site = new test_support::ChildProcess({"python3",
-                                           std::string(HARVEST_SOURCE_DIR) + "/tools/record_site.py",
-                                           "--port", "0", "--plain-reference"});
+    site = new test_support::ChildProcess(
+        {"python3", std::string(HARVEST_SOURCE_DIR) + "/tools/record_site.py", "--port", "0",
+         "--plain-reference"});
     const std::string line = site->read_line();
     ASSERT_EQ(line.rfind("listening on ", 0), 0u) << line;
     address = Text::from_bytes(line.substr(std::strlen("listening on ")));
@@ -70,12 +70,11 @@ TEST_F(HarvestTest, ColumnsAreTitledColumnByColumnFromTheReferencePage) {
       }
       ui::close_main_window();
     });
-    
   });
   ASSERT_EQ(titles.size(), 25u);
   EXPECT_EQ(titles[0], gbk(u8"名称"));
-  const int order[] = {1, 4, 7, 10, 13, 16, 19, 22, 2, 5, 8, 11, 14, 17, 20, 23,
-                       3, 6, 9, 12, 15, 18, 21, 24};
+  const int order[] = {1,  4,  7,  10, 13, 16, 19, 22, 2,  5,  8,  11,
+                       14, 17, 20, 23, 3,  6,  9,  12, 15, 18, 21, 24};
   for (int k = 0; k < 24; ++k) {
     const Text cell = Text::number(order[k]);
     EXPECT_EQ(titles[k + 1], Text("N") + cell + "U" + cell) << "column " << k + 1;
@@ -96,7 +95,6 @@ TEST_F(HarvestTest, WithoutASiteTheColumnsStayUntitled) {
       for (int i = 0; i < ui::column_count(); ++i) titles.push_back(ui::column_title(i));
       ui::close_main_window();
     });
-    
   });
   ASSERT_EQ(titles.size(), 25u);
   EXPECT_EQ(titles[0], gbk(u8"名称"));
@@ -125,7 +123,6 @@ TEST_F(HarvestTest, ProgressLogFromTenThreadsKeepsEveryLineWhole) {
       box = ui::log_text();
       ui::close_main_window();
     });
-    
   });
   ASSERT_TRUE(box.ends_with("\r\n\r\n")) << "a line of 0 bytes appends just a line break";
   const std::vector<Text> lines = box.drop_last(4).split("\r\n");
@@ -143,7 +140,6 @@ TEST_F(HarvestTest, APoolThatRefusesEverySubmissionLeavesTheWindowResponsive) {
     ui::run_soon([&] { ++served; }, 100);
     ui::run_soon([&] { ++served; }, 200);
     ui::run_soon(ui::close_main_window, 400);
-    
   });
   platform::testing::fail_thread_starts(0);
   EXPECT_EQ(served, 2) << "events were handled during the crawl loop";

@@ -33,7 +33,9 @@ std::atomic<bool> release_gate{false};
 std::mutex order_mutex;
 std::vector<std::pair<int, int>> calls;  // guarded by order_mutex
 
-void count_task(std::int32_t, std::int32_t) { ++ran; }
+void count_task(std::int32_t, std::int32_t) {
+  ++ran;
+}
 void record_task(std::int32_t first, std::int32_t second) {
   std::lock_guard<std::mutex> hold(order_mutex);
   calls.emplace_back(first, second);
@@ -72,7 +74,7 @@ TEST_F(ThreadPoolTest, StackReservations) {
   struct Case {
     int requested;
     int reserved;
-  } cases[] = {{0, 0},        {10, 8192},     {8191, 8192},  {8192, 8192},
+  } cases[] = {{0, 0},        {10, 8192},     {8191, 8192},   {8192, 8192},
                {10000, 8192}, {12288, 12288}, {20000, 16384}, {-5, 8192}};
   for (const auto& c : cases) {
     ThreadPool pool;

@@ -14,9 +14,9 @@ TEST(CodepageTest, StoredLineRoundTripsByteForByte) {
 }
 
 TEST(CodepageTest, WindowsCodePageDetails) {
-  EXPECT_EQ(gbk_to_utf16("\x80"), u"\u20AC");                  // the euro sign
+  EXPECT_EQ(gbk_to_utf16("\x80"), u"\u20AC");  // the euro sign
   EXPECT_EQ(utf16_to_gbk(u"\u20AC").bytes(), "\x80");
-  EXPECT_EQ(utf16_to_gbk(u"a\u0E01b").bytes(), "a?b");          // Thai is not in code page 936
+  EXPECT_EQ(utf16_to_gbk(u"a\u0E01b").bytes(), "a?b");  // Thai is not in code page 936
   EXPECT_EQ(utf16_to_gbk(u"ab\0cd").bytes(), "ab");
   EXPECT_TRUE(gbk_to_utf16("").empty());
   EXPECT_TRUE(utf16_to_gbk(u"").empty());

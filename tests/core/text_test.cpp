@@ -7,7 +7,9 @@
 namespace core {
 namespace {
 
-Text bytes(std::string_view raw) { return Text::from_bytes(raw); }
+Text bytes(std::string_view raw) {
+  return Text::from_bytes(raw);
+}
 
 // "丄" is the GBK pair 81 41: its trail byte is the ASCII letter 'A'.
 const std::string kTrailA = "\x81\x41";
@@ -64,7 +66,10 @@ TEST(TextTest, Numbers) {
   struct Case {
     double value;
     const char* expected;
-  } cases[] = {{2.0, "2"}, {0.1, "0.1"}, {-1.5, "-1.5"}, {1.0 / 3, "0.3333333333333"},
+  } cases[] = {{2.0, "2"},
+               {0.1, "0.1"},
+               {-1.5, "-1.5"},
+               {1.0 / 3, "0.3333333333333"},
                {123456789012345.0, "1.234567890123e+14"}};
   for (const auto& c : cases) EXPECT_EQ(Text::number(c.value), Text::from_bytes(c.expected));
   EXPECT_EQ(Text::number(17LL), Text("17"));

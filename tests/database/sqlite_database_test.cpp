@@ -18,7 +18,9 @@ namespace {
 using core::gbk;
 using test_support::TempDir;
 
-Text path_text(const std::string& path) { return Text::from_bytes(path); }
+Text path_text(const std::string& path) {
+  return Text::from_bytes(path);
+}
 
 TEST(LibraryTextTest, Conversions) {
   EXPECT_TRUE(to_utf8("").empty());
@@ -43,8 +45,7 @@ TEST(SqliteDatabaseTest, TextLandsInTheFileAsUtf8) {
     ASSERT_TRUE(db.open(path_text(file), true, true));
     ASSERT_TRUE(db.exec(gbk(u8"CREATE TABLE t (v TEXT); INSERT INTO t VALUES (' 入库成功！');")));
   }
-  const std::string read =
-      test_support::command_output("sqlite3 " + file + " 'SELECT v FROM t'");
+  const std::string read = test_support::command_output("sqlite3 " + file + " 'SELECT v FROM t'");
   EXPECT_EQ(read, std::string(reinterpret_cast<const char*>(u8" 入库成功！\n")));
 }
 
@@ -129,8 +130,7 @@ int record_key(sqlite3*, const void* key, int count) {
 }
 
 TEST(SqliteDatabaseTest, KeyIsSetOnceAfterASuccessfulOpenAsGbkBytes) {
-  library::set_substitute(library::Symbol::sqlite3_key,
-                          reinterpret_cast<void*>(&record_key));
+  library::set_substitute(library::Symbol::sqlite3_key, reinterpret_cast<void*>(&record_key));
   TempDir dir;
   SqliteDatabase db;
   EXPECT_FALSE(db.open(path_text(dir.file("none.db")), true, false, gbk(u8"密钥")));

@@ -28,9 +28,10 @@ TEST(BackupTest, CopiesWithProgressAndReplacesTheDestination) {
   TempDir dir;
   SqliteDatabase source;
   ASSERT_TRUE(source.open("", false));
-  ASSERT_TRUE(source.exec("CREATE TABLE food (name); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-                          "SELECT i+1 FROM n WHERE i < 2000) INSERT INTO food SELECT "
-                          "printf('%0100d', i) FROM n;"));
+  ASSERT_TRUE(
+      source.exec("CREATE TABLE food (name); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                  "SELECT i+1 FROM n WHERE i < 2000) INSERT INTO food SELECT "
+                  "printf('%0100d', i) FROM n;"));
   const std::string target = dir.file("copy.db");
   {
     SqliteDatabase other;
@@ -66,17 +67,18 @@ void describe(sqlite3_context* context, int, sqlite3_value** values) {
     }
     case 3:
       // A temporary text: the library must copy it at once.
-      SqliteDatabase::result_text(context, SqliteDatabase::value_text(values[0]) +
-                                               core::gbk(u8"！"));
+      SqliteDatabase::result_text(context,
+                                  SqliteDatabase::value_text(values[0]) + core::gbk(u8"！"));
       break;
     case 5:
       SqliteDatabase::result_text(
-          context, Text("[") + SqliteDatabase::value_text(values[0]) + "|" +
-                       Text::number(static_cast<long long>(
-                           SqliteDatabase::value_blob(values[0]).size())) +
-                       "]");
+          context,
+          Text("[") + SqliteDatabase::value_text(values[0]) + "|" +
+              Text::number(static_cast<long long>(SqliteDatabase::value_blob(values[0]).size())) +
+              "]");
       break;
-    default: SqliteDatabase::result_null(context);
+    default:
+      SqliteDatabase::result_null(context);
   }
 }
 

@@ -22,16 +22,17 @@ TEST_F(SchemaTest, ComposedSql) {
   ASSERT_TRUE(db.create_table("t", {id, title}));
   ASSERT_TRUE(db.create_table("only_default", {{"d", FIELD_REAL, 0, FIELD_HAS_DEFAULT, "1.5"}}));
   ASSERT_TRUE(db.add_column("t", {"c", FIELD_TEXT, 20, 0, "DEFAULT 'x'"}));
-  ASSERT_TRUE(db.add_column("t", {"n", FIELD_INTEGER, 0, FIELD_NOT_NULL | FIELD_HAS_DEFAULT,
-                                  "DEFAULT 0"}));
+  ASSERT_TRUE(
+      db.add_column("t", {"n", FIELD_INTEGER, 0, FIELD_NOT_NULL | FIELD_HAS_DEFAULT, "DEFAULT 0"}));
   ASSERT_TRUE(db.create_index("ix", "t", "title,c"));
   ASSERT_TRUE(db.create_view("v", "SELECT id FROM t", true));
-  ASSERT_TRUE(db.create_trigger("t", "tr", "SELECT 1;", TRIGGER_UPDATE_OF, "title,c",
-                                TRIGGER_AFTER));
+  ASSERT_TRUE(
+      db.create_trigger("t", "tr", "SELECT 1;", TRIGGER_UPDATE_OF, "title,c", TRIGGER_AFTER));
 
   SqliteStatement schema;
-  schema.attach_handle(db.prepare("SELECT name, sql FROM sqlite_master UNION ALL "
-                                  "SELECT name, sql FROM sqlite_temp_master ORDER BY 1"));
+  schema.attach_handle(
+      db.prepare("SELECT name, sql FROM sqlite_master UNION ALL "
+                 "SELECT name, sql FROM sqlite_temp_master ORDER BY 1"));
   std::map<std::string, std::string> sql;
   while (schema.step_row()) sql[schema.column_text(0).bytes()] = schema.column_text(1).bytes();
   const std::map<std::string, std::string> expected = {

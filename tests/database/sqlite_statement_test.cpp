@@ -43,7 +43,11 @@ TEST_F(SqliteStatementTest, BindsAndReadBack) {
       {"double", [](auto& s) { return s.bind_double(1, 2.5); }, 2, "2.5"},
       {"text", [](auto& s) { return s.bind_text(1, core::gbk(u8"苹果")); }, 3, core::gbk(u8"苹果")},
       {"empty text is text", [](auto& s) { return s.bind_text(1, ""); }, 3, ""},
-      {"blob", [](auto& s) { return s.bind_blob(1, {'a', 'b'}); }, 4, "ab"},
+      {"blob",
+       [](auto& s) {
+         return s.bind_blob(1, {'a', 'b'});
+       },
+       4, "ab"},
       {"empty blob is NULL", [](auto& s) { return s.bind_blob(1, {}); }, 5, ""},
       {"zeroblob", [](auto& s) { return s.bind_zeroblob(1, 3); }, 4, ""},
       {"second bind wins",

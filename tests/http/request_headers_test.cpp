@@ -31,7 +31,8 @@ TEST(RequestHeadersTest, BuildRequestHeaders) {
     bool normalize;
     Text expected;
   } cases[] = {
-      {"defaults", "", 0, "", true, true, lines({kUserAgent, kAccept, kEncoding, kLanguage, kCache})},
+      {"defaults", "", 0, "", true, true,
+       lines({kUserAgent, kAccept, kEncoding, kLanguage, kCache})},
       {"without normalising the last CR LF stays", "", 0, "", true, false,
        lines({kUserAgent, kAccept, kEncoding, kLanguage, kCache}) + "\r\n"},
       {"POST adds the form type", "", 1, "", true, true,

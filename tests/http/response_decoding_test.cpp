@@ -13,8 +13,12 @@ using core::ByteBuffer;
 using core::gbk;
 using core::Text;
 
-ByteBuffer bytes(const std::string& raw) { return ByteBuffer(raw.begin(), raw.end()); }
-std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+ByteBuffer bytes(const std::string& raw) {
+  return ByteBuffer(raw.begin(), raw.end());
+}
+std::string utf8(const char8_t* text) {
+  return reinterpret_cast<const char*>(text);
+}
 
 std::string page(const std::string& charset, const std::string& body) {
   return "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + charset +
@@ -33,12 +37,15 @@ TEST(ResponseDecodingTest, Cases) {
       {"no declaration: raw", gbk_body, gbk_text},
       {"utf-8 re-decoded", page("utf-8", utf8(u8"苹果的营养价值")),
        Text::from_bytes(page("utf-8", gbk(u8"苹果的营养价值").bytes()))},
-      {"quoted utf-8", "<meta charset=\"UTF-8\">" + utf8(u8"é"), Text("<meta charset=\"UTF-8\">") + gbk(u8"é")},
+      {"quoted utf-8", "<meta charset=\"UTF-8\">" + utf8(u8"é"),
+       Text("<meta charset=\"UTF-8\">") + gbk(u8"é")},
       {"gbk raw", page("gbk", gbk_body), Text::from_bytes(page("gbk", gbk_body))},
-      {"GBK through the stream, same text", page("GBK", gbk_body), Text::from_bytes(page("GBK", gbk_body))},
+      {"GBK through the stream, same text", page("GBK", gbk_body),
+       Text::from_bytes(page("GBK", gbk_body))},
       {"GB2312 through the stream keeps GBK characters", page("GB2312", gbk_body),
        Text::from_bytes(page("GB2312", gbk_body))},
-      {"unknown charset: raw", page("x-nonsense", gbk_body), Text::from_bytes(page("x-nonsense", gbk_body))},
+      {"unknown charset: raw", page("x-nonsense", gbk_body),
+       Text::from_bytes(page("x-nonsense", gbk_body))},
       {"declaration after 1024 bytes unseen", std::string(1100, ' ') + page("utf-8", utf8(u8"é")),
        Text::from_bytes(std::string(1100, ' ') + page("utf-8", utf8(u8"é")))},
       {"zero byte ends the raw text", std::string("ab\0cd", 5), "ab"},

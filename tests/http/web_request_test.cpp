@@ -48,19 +48,22 @@ class WebRequestTest : public ::testing::Test {
 
 TEST_F(WebRequestTest, DefaultGetOnTheWire) {
   Text status;
-  EXPECT_EQ(web_request(https_url("/page?q=1&r=2"), 0, {}, nullptr, nullptr, {}, nullptr, false,
-                        {}, {}, {}, {}, {}, 0, nullptr, &status),
+  EXPECT_EQ(web_request(https_url("/page?q=1&r=2"), 0, {}, nullptr, nullptr, {}, nullptr, false, {},
+                        {}, {}, {}, {}, 0, nullptr, &status),
             Text("ok"));
   EXPECT_EQ(status, Text("200 OK"));
-  EXPECT_EQ(last_request(),
-            "GET /page?q=1&r=2 HTTP/1.1\r\n"
-            "Host: 127.0.0.1:" + std::to_string(https_port) + "\r\n"
-            "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)\r\n"
-            "Accept: text/html, application/xhtml+xml, */*\r\n"
-            "Accept-Encoding: gbk, GB2312\r\n"
-            "Accept-Language: zh-cn\r\n"
-            "Cache-Control: no-cache\r\n"
-            "Connection: Keep-Alive\r\n\r\n");
+  EXPECT_EQ(
+      last_request(),
+      "GET /page?q=1&r=2 HTTP/1.1\r\n"
+      "Host: 127.0.0.1:" +
+          std::to_string(https_port) +
+          "\r\n"
+          "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)\r\n"
+          "Accept: text/html, application/xhtml+xml, */*\r\n"
+          "Accept-Encoding: gbk, GB2312\r\n"
+          "Accept-Language: zh-cn\r\n"
+          "Cache-Control: no-cache\r\n"
+          "Connection: Keep-Alive\r\n\r\n");
 }
 
 TEST_F(WebRequestTest, MethodsBodiesAndObjectNames) {
@@ -77,7 +80,12 @@ TEST_F(WebRequestTest, MethodsBodiesAndObjectNames) {
       {"method -1 is GET", -1, "", {}, "/a", "GET /a HTTP/1.1", ""},
       {"POST with its form type", 1, "x=1", {}, "/p", "POST /p HTTP/1.1", "x=1"},
       {"GET with a body", 0, "hello", {}, "/g", "GET /g HTTP/1.1", "hello"},
-      {"body bytes beat body text", 3, "text", {'d', 'a', 't', 'a'}, "/u", "PUT /u HTTP/1.1",
+      {"body bytes beat body text",
+       3,
+       "text",
+       {'d', 'a', 't', 'a'},
+       "/u",
+       "PUT /u HTTP/1.1",
        "data"},
       {"host only requests /", 0, "", {}, "", "GET / HTTP/1.1", ""},
       {"DELETE", 5, "", {}, "/d?x", "DELETE /d?x HTTP/1.1", ""},
@@ -113,18 +121,18 @@ TEST_F(WebRequestTest, ResponsesOutputsAndRedirects) {
 
   // Followed by the transport: the final response only.
   headers = location = "unchanged";
-  EXPECT_EQ(web_request(http_url("/r?status=301&h=Location:%20/final%3Fbody%3Dthere"), 0, {},
-                        nullptr, nullptr, {}, &headers, false, {}, {}, {}, {}, {}, 0, &location,
-                        &status),
-            Text("there"));
+  EXPECT_EQ(
+      web_request(http_url("/r?status=301&h=Location:%20/final%3Fbody%3Dthere"), 0, {}, nullptr,
+                  nullptr, {}, &headers, false, {}, {}, {}, {}, {}, 0, &location, &status),
+      Text("there"));
   EXPECT_EQ(status, Text("200 OK"));
   EXPECT_EQ(location, Text("unchanged")) << "the final response has no Location";
   EXPECT_TRUE(headers.starts_with("HTTP/1.1 200 OK\r\n"));
 
   // Never from HTTPS down to HTTP: the 3xx comes back.
   const std::string down = "Location:%20http://127.0.0.1:" + std::to_string(http_port) + "/x";
-  EXPECT_EQ(web_request(https_url("/r?status=302&body=stay&h=" + down), 0, {}, nullptr, nullptr,
-                        {}, nullptr, false, {}, {}, {}, {}, {}, 0, nullptr, &status),
+  EXPECT_EQ(web_request(https_url("/r?status=302&body=stay&h=" + down), 0, {}, nullptr, nullptr, {},
+                        nullptr, false, {}, {}, {}, {}, {}, 0, nullptr, &status),
             Text("stay"));
   EXPECT_EQ(status, Text("302 OK"));
 
@@ -175,8 +183,8 @@ TEST_F(WebRequestTest, RealFailures) {
   for (const auto& c : cases) {
     Text status, headers = "h", location = "l", returned = "r";
     core::ByteBuffer body{'b'};
-    EXPECT_EQ(web_request(c.url, 0, {}, nullptr, &returned, {}, &headers, false, {}, {}, {}, {},
-                          {}, 0, &location, &status, &body),
+    EXPECT_EQ(web_request(c.url, 0, {}, nullptr, &returned, {}, &headers, false, {}, {}, {}, {}, {},
+                          0, &location, &status, &body),
               c.text)
         << c.name;
     EXPECT_EQ(status, c.message) << c.name;
@@ -292,8 +300,8 @@ TEST_F(WebRequestTest, ThroughARealProxy) {
   EXPECT_EQ(text, Text("proxied")) << status.bytes();
   EXPECT_NE(last_request().find("Via: "), std::string::npos) << "it went through the proxy";
   // The same proxy string for an https URL: a tunnel through it.
-  EXPECT_EQ(web_request(https_url("/via?body=tunnel"), 0, {}, nullptr, nullptr, {}, nullptr,
-                        false, {}, {}, Text::from_bytes(address)),
+  EXPECT_EQ(web_request(https_url("/via?body=tunnel"), 0, {}, nullptr, nullptr, {}, nullptr, false,
+                        {}, {}, Text::from_bytes(address)),
             Text("tunnel"));
 }
 

@@ -90,7 +90,10 @@ TEST(RegexObjectTest, EngineSemantics) {
     bool multiline;
     std::vector<std::pair<Text, int>> expected;  // match text and byte position
   } cases[] = {
-      {"empty matches step one character", "x*", "axxb", true,
+      {"empty matches step one character",
+       "x*",
+       "axxb",
+       true,
        {{"", 0}, {"xx", 1}, {"", 3}, {"", 4}}},
       {"dot matches a carriage return", "a.b", "a\rb", true, {{"a\rb", 0}}},
       {"$ without multiline only at the very end", "a$", "a\na", false, {{"a", 2}}},

@@ -7,7 +7,9 @@
 // Pages of the bundled record site, made by its own generator so tests read what it serves.
 namespace test_support {
 
-inline std::string source_dir() { return HARVEST_SOURCE_DIR; }
+inline std::string source_dir() {
+  return HARVEST_SOURCE_DIR;
+}
 
 // The GBK bytes of record page `id`; `faults` are the site's fault options (e.g. "--utf8 5").
 inline std::string record_page(int id, const std::string& faults = "") {

@@ -16,7 +16,6 @@
 namespace ui {
 namespace {
 
-
 class MainWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
