@@ -118,6 +118,7 @@ class Request {
   bool body_broken = false;                 // the body broke off after the chunks
 
   // Per transfer.
+  bool connected = false;  // the connection (and its TLS handshake) was made
   bool headers_complete = false;
   std::chrono::steady_clock::time_point last_progress;
   curl_off_t progress_bytes = -1;
@@ -280,6 +281,11 @@ CURLcode transfer(Request& request, const std::string& url, const std::string& v
   if (rc != CURLE_OK) return rc;
 
   rc = curl_easy_perform(e);
+  // Sending includes the TLS handshake on a secure connection, as it does for the platform.
+  curl_off_t connected = 0;
+  curl_easy_getinfo(e, request.secure ? CURLINFO_APPCONNECT_TIME_T : CURLINFO_CONNECT_TIME_T,
+                    &connected);
+  request.connected = connected > 0;
   char* location = nullptr;
   if (curl_easy_getinfo(e, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location)
     redirect_url = location;
@@ -446,9 +452,9 @@ bool send_request(Request& request, const core::ByteBuffer& body) {
     const CURLcode rc = transfer(request, url, verb, sent_body, next);
     request.responded = !request.status_line.empty();
     if (!request.responded) {
-      // No response at all: either nothing got through (send fails) or the server went silent.
-      request.sent = rc == CURLE_GOT_NOTHING || rc == CURLE_RECV_ERROR ||
-                     rc == CURLE_ABORTED_BY_CALLBACK || rc == CURLE_OPERATION_TIMEDOUT;
+      // No response at all: either the request never got through (sending fails) or the server
+      // took it and never answered (receiving fails).
+      request.sent = request.connected || rc == CURLE_GOT_NOTHING;
       return request.sent;
     }
     request.sent = true;

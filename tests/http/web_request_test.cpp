@@ -179,6 +179,9 @@ TEST_F(WebRequestTest, RealFailures) {
       {"a URL that cannot be cracked", "ftp://x/y", gbk(u8"701 解析URL地址失败!"), ""},
       {"nothing listening", "http://127.0.0.1:1/", gbk(u8"711 发送请求失败!"), ""},
       {"closed before any response", http_url("/x?close=1"), gbk(u8"712 服务器未响应!"), ""},
+      {"no TLS handshake with a plain server",
+       Text::from_bytes("https://127.0.0.1:" + std::to_string(http_port) + "/"),
+       gbk(u8"711 发送请求失败!"), ""},
   };
   for (const auto& c : cases) {
     Text status, headers = "h", location = "l", returned = "r";
