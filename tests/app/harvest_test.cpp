@@ -90,15 +90,22 @@ TEST_F(HarvestTest, ColumnsAreTitledColumnByColumnFromTheReferencePage) {
 TEST_F(HarvestTest, WithoutASiteTheColumnsStayUntitled) {
   set_record_site("https://127.0.0.1:1");
   std::vector<Text> titles;
+  std::vector<int> widths;
   run_window([&] {
     ui::run_soon([&] {
-      for (int i = 0; i < ui::column_count(); ++i) titles.push_back(ui::column_title(i));
+      for (int i = 0; i < ui::column_count(); ++i) {
+        titles.push_back(ui::column_title(i));
+        widths.push_back(ui::column_width(i));
+      }
       ui::close_main_window();
     });
   });
   ASSERT_EQ(titles.size(), 25u);
   EXPECT_EQ(titles[0], gbk(u8"名称"));
-  for (int k = 1; k <= 24; ++k) EXPECT_EQ(titles[k], Text()) << k;
+  for (int k = 1; k <= 24; ++k) {
+    EXPECT_EQ(titles[k], Text()) << k;
+    EXPECT_EQ(widths[k], 200) << k;
+  }
 }
 
 TEST_F(HarvestTest, ProgressLogFromTenThreadsKeepsEveryLineWhole) {

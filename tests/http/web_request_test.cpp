@@ -283,6 +283,15 @@ TEST_F(WebRequestTest, ApartmentBalancedOnEveryThread) {
   plain.join();
 }
 
+TEST_F(WebRequestTest, NoProxyMeansNoneWhateverTheEnvironmentSays) {
+  setenv("http_proxy", "http://127.0.0.1:1", 1);
+  setenv("https_proxy", "http://127.0.0.1:1", 1);
+  EXPECT_EQ(web_request(http_url("/direct?body=direct")), Text("direct"));
+  EXPECT_EQ(web_request(https_url("/direct?body=direct")), Text("direct"));
+  unsetenv("http_proxy");
+  unsetenv("https_proxy");
+}
+
 TEST_F(WebRequestTest, ThroughARealProxy) {
   test_support::TempDir dir;
   const int proxy_port = 20000 + static_cast<int>(getpid() % 20000);
