@@ -35,9 +35,6 @@ constexpr auto kEndGrace = std::chrono::milliseconds(3000);
 
 }  // namespace
 
-const Text& record_site() {
-  return site_address;
-}
 void set_record_site(const Text& address) {
   site_address = address;
 }

@@ -35,7 +35,6 @@ extern std::unique_ptr<concurrency::Lock> active_lock;  // active_tasks
 extern std::unique_ptr<concurrency::Lock> log_lock;     // the log box
 
 // The record site's address: scheme, host and optional port.
-const Text& record_site();
 void set_record_site(const Text& address);
 // The record site's address of page `id`.
 Text page_url(std::int32_t id);
