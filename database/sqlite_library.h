@@ -16,29 +16,26 @@ namespace database::library {
   X(sqlite3_close)                                                                                 \
   X(sqlite3_errcode)                                                                               \
   X(sqlite3_errmsg)                                                                                \
-  X(sqlite3_libversion) X(sqlite3_busy_timeout) X(sqlite3_exec) X(sqlite3_free) X(                 \
-      sqlite3_prepare_v2) X(sqlite3_finalize) X(sqlite3_interrupt) X(sqlite3_changes)              \
-      X(sqlite3_config) X(sqlite3_sql) X(sqlite3_column_count) X(sqlite3_bind_null) X(             \
-          sqlite3_bind_zeroblob) X(sqlite3_bind_double) X(sqlite3_bind_text) X(sqlite3_bind_int64) \
-          X(sqlite3_bind_int) X(sqlite3_bind_blob) X(sqlite3_bind_parameter_count) X(              \
-              sqlite3_bind_parameter_name) X(sqlite3_bind_parameter_index) X(sqlite3_reset)        \
-              X(sqlite3_step) X(sqlite3_data_count) X(sqlite3_column_bytes) X(sqlite3_column_name) \
-                  X(sqlite3_column_table_name) X(sqlite3_column_database_name) X(                  \
-                      sqlite3_column_decltype) X(sqlite3_column_type) X(sqlite3_clear_bindings)    \
-                      X(sqlite3_column_text) X(sqlite3_column_int) X(sqlite3_column_double) X(     \
-                          sqlite3_column_int64) X(sqlite3_column_blob) X(sqlite3_open)             \
-                          X(sqlite3_backup_init) X(sqlite3_backup_step) X(                         \
-                              sqlite3_backup_remaining) X(sqlite3_backup_pagecount)                \
-                              X(sqlite3_sleep) X(sqlite3_backup_finish) X(sqlite3_create_function) \
-                                  X(sqlite3_user_data) X(sqlite3_value_type)                       \
-                                      X(sqlite3_value_bytes) X(sqlite3_value_text)                 \
-                                          X(sqlite3_value_blob) X(sqlite3_value_double)            \
-                                              X(sqlite3_value_int) X(sqlite3_value_int64)          \
-                                                  X(sqlite3_result_text) X(sqlite3_result_blob)    \
-                                                      X(sqlite3_result_int)                        \
-                                                          X(sqlite3_result_int64)                  \
-                                                              X(sqlite3_result_double)             \
-                                                                  X(sqlite3_result_null)
+  X(sqlite3_libversion)                                                                            \
+  X(sqlite3_busy_timeout) X(sqlite3_exec) X(sqlite3_free) X(sqlite3_prepare_v2) X(                 \
+      sqlite3_finalize) X(sqlite3_interrupt) X(sqlite3_changes) X(sqlite3_config) X(sqlite3_sql)   \
+      X(sqlite3_column_count) X(sqlite3_bind_null) X(sqlite3_bind_zeroblob) X(                     \
+          sqlite3_bind_double) X(sqlite3_bind_text) X(sqlite3_bind_int64) X(sqlite3_bind_int)      \
+          X(sqlite3_bind_blob) X(sqlite3_bind_parameter_count) X(sqlite3_bind_parameter_name) X(   \
+              sqlite3_bind_parameter_index) X(sqlite3_reset) X(sqlite3_step) X(sqlite3_data_count) \
+              X(sqlite3_column_bytes) X(sqlite3_column_name) X(sqlite3_column_table_name) X(       \
+                  sqlite3_column_database_name) X(sqlite3_column_decltype) X(sqlite3_column_type)  \
+                  X(sqlite3_clear_bindings) X(sqlite3_column_text) X(sqlite3_column_int) X(        \
+                      sqlite3_column_double) X(sqlite3_column_int64) X(sqlite3_column_blob)        \
+                      X(sqlite3_open) X(sqlite3_backup_init) X(sqlite3_backup_step) X(             \
+                          sqlite3_backup_remaining) X(sqlite3_backup_pagecount) X(sqlite3_sleep)   \
+                          X(sqlite3_backup_finish) X(sqlite3_create_function) X(sqlite3_user_data) \
+                              X(sqlite3_value_type) X(sqlite3_value_bytes) X(sqlite3_value_text)   \
+                                  X(sqlite3_value_blob) X(sqlite3_value_double)                    \
+                                      X(sqlite3_value_int) X(sqlite3_value_int64)                  \
+                                          X(sqlite3_result_text) X(sqlite3_result_blob)            \
+                                              X(sqlite3_result_int) X(sqlite3_result_int64)        \
+                                                  X(sqlite3_result_double) X(sqlite3_result_null)
 // Present only in encryption-capable builds, so <sqlite3.h> does not declare them.
 #define HARVEST_SQLITE_KEY_FUNCTIONS(X) X(sqlite3_key) X(sqlite3_rekey)
 
