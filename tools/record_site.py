@@ -92,8 +92,8 @@ class Faults:
         self.slow_ms = args.slow_ms
         self.plain_reference = args.plain_reference
         self.empty_first = {}  # id -> number of first requests answered empty
-        for spec in filter(None, (args.empty_first or "").split(";")):
-            count, ids = spec.split(":", 1)
+        for entry in filter(None, (args.empty_first or "").split(";")):
+            count, ids = entry.split(":", 1)
             for page_id in parse_ids(ids):
                 self.empty_first[page_id] = int(count)
 

@@ -55,22 +55,27 @@ class HarvestTest : public ::testing::Test {
     then();
     ui::run_message_loop();
   }
+  // The list view's column titles and widths once the window is up; then the window closes.
+  static std::pair<std::vector<Text>, std::vector<int>> columns_after_creation() {
+    std::vector<Text> titles;
+    std::vector<int> widths;
+    run_window([&] {
+      ui::run_soon([&] {
+        for (int i = 0; i < ui::column_count(); ++i) {
+          titles.push_back(ui::column_title(i));
+          widths.push_back(ui::column_width(i));
+        }
+        ui::close_main_window();
+      });
+    });
+    return {titles, widths};
+  }
   static inline test_support::ChildProcess* site = nullptr;
   static inline Text address;
 };
 
 TEST_F(HarvestTest, ColumnsAreTitledColumnByColumnFromTheReferencePage) {
-  std::vector<Text> titles;
-  std::vector<int> widths;
-  run_window([&] {
-    ui::run_soon([&] {
-      for (int i = 0; i < ui::column_count(); ++i) {
-        titles.push_back(ui::column_title(i));
-        widths.push_back(ui::column_width(i));
-      }
-      ui::close_main_window();
-    });
-  });
+  const auto [titles, widths] = columns_after_creation();
   ASSERT_EQ(titles.size(), 25u);
   EXPECT_EQ(titles[0], gbk(u8"名称"));
   const int order[] = {1,  4,  7,  10, 13, 16, 19, 22, 2,  5,  8,  11,
@@ -89,17 +94,7 @@ TEST_F(HarvestTest, ColumnsAreTitledColumnByColumnFromTheReferencePage) {
 
 TEST_F(HarvestTest, WithoutASiteTheColumnsStayUntitled) {
   set_record_site("https://127.0.0.1:1");
-  std::vector<Text> titles;
-  std::vector<int> widths;
-  run_window([&] {
-    ui::run_soon([&] {
-      for (int i = 0; i < ui::column_count(); ++i) {
-        titles.push_back(ui::column_title(i));
-        widths.push_back(ui::column_width(i));
-      }
-      ui::close_main_window();
-    });
-  });
+  const auto [titles, widths] = columns_after_creation();
   ASSERT_EQ(titles.size(), 25u);
   EXPECT_EQ(titles[0], gbk(u8"名称"));
   for (int k = 1; k <= 24; ++k) {

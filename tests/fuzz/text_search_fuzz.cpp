@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (at < 0) continue;
     // The hit starts a character: walking whole characters from the start reaches it.
     int walk = 1;
-    while (walk < at) walk += core::gbk_char_width(static_cast<unsigned char>(hay.bytes()[walk - 1]));
+    while (walk < at)
+      walk += core::gbk_char_width(static_cast<unsigned char>(hay.bytes()[walk - 1]));
     if (walk != at) std::abort();
     if (!fold && hay.mid(at, needle.length()) != needle) std::abort();
   }
