@@ -10,6 +10,7 @@
 #include "platform/apartment.h"
 #include "platform/http_transport.h"
 #include "tests/support/child_process.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_dir.h"
 
 namespace http {
@@ -292,29 +293,32 @@ TEST_F(WebRequestTest, NoProxyMeansNoneWhateverTheEnvironmentSays) {
   unsetenv("https_proxy");
 }
 
-TEST_F(WebRequestTest, ThroughARealProxy) {
+TEST_F(WebRequestTest, ThroughARealProxyWithCredentials) {
   test_support::TempDir dir;
-  const int proxy_port = 20000 + static_cast<int>(getpid() % 20000);
+  const int proxy_port = test_support::free_port();
   {
     std::ofstream config(dir.file("tinyproxy.conf"));
     config << "Port " << proxy_port << "\nListen 127.0.0.1\nTimeout 30\nAllow 127.0.0.1\n"
-           << "MaxClients 20\nLogLevel Critical\n";
+           << "MaxClients 20\nLogLevel Critical\nBasicAuth harvest secret\n";
   }
   test_support::ChildProcess proxy({"tinyproxy", "-d", "-c", dir.file("tinyproxy.conf")});
-  const std::string address = "127.0.0.1:" + std::to_string(proxy_port);
-  Text status;
-  Text text;
-  for (int attempt = 0; attempt < 50 && text.empty(); ++attempt) {
+  const Text address = Text::from_bytes("127.0.0.1:" + std::to_string(proxy_port));
+  auto via_proxy = [&](const Text& url, const Text& user, const Text& password, Text* status) {
+    return web_request(url, 0, {}, nullptr, nullptr, {}, nullptr, false, {}, {}, address, user,
+                       password, 5, nullptr, status);
+  };
+  Text status, text;
+  for (int attempt = 0; attempt < 50 && text.empty(); ++attempt) {  // until the proxy listens
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    text = web_request(http_url("/via?body=proxied"), 0, {}, nullptr, nullptr, {}, nullptr, false,
-                       {}, {}, Text::from_bytes(address), {}, {}, 0, nullptr, &status);
+    text = via_proxy(http_url("/via?body=proxied"), "harvest", "secret", &status);
   }
-  EXPECT_EQ(text, Text("proxied")) << status.bytes();
+  EXPECT_EQ(text, Text("proxied")) << status;
   EXPECT_NE(last_request().find("Via: "), std::string::npos) << "it went through the proxy";
-  // The same proxy string for an https URL: a tunnel through it.
-  EXPECT_EQ(web_request(https_url("/via?body=tunnel"), 0, {}, nullptr, nullptr, {}, nullptr, false,
-                        {}, {}, Text::from_bytes(address)),
-            Text("tunnel"));
+  // "http=" + the address for http; the address itself for https, as a tunnel.
+  EXPECT_EQ(via_proxy(https_url("/via?body=tunnel"), "harvest", "secret", &status), Text("tunnel"));
+  // A user without a password sets no credentials: the proxy refuses.
+  via_proxy(http_url("/via?body=proxied"), "harvest", "", &status);
+  EXPECT_EQ(status.left(3), Text("407"));
 }
 
 }  // namespace
