@@ -40,7 +40,7 @@ void set_record_site(const Text& address) {
 }
 
 Text page_url(std::int32_t id) {
-  return site_address + "/wochuo.asp?id=" + Text::number(static_cast<long long>(id));
+  return site_address + "/wochuo.asp?id=" + Text::number(id);
 }
 
 void construct_globals() {

@@ -42,7 +42,7 @@ void run_page_task() {
     concurrency::LockGuard hold(*id_lock);  // 3
     id = next_id.fetch_add(1) + 1;
   }
-  const Text id_text = Text::number(static_cast<long long>(id));
+  const Text id_text = Text::number(id);
   const Text url = page_url(id);  // 4
 
   Text page = http::web_request(url);               // 5

@@ -19,9 +19,10 @@ namespace database::library {
   X(sqlite3_libversion)                                                                            \
   X(sqlite3_busy_timeout)                                                                          \
   X(sqlite3_exec)                                                                                  \
-  X(sqlite3_free) X(sqlite3_prepare_v2) X(sqlite3_finalize) X(sqlite3_interrupt) X(                \
-      sqlite3_changes) X(sqlite3_config) X(sqlite3_sql) X(sqlite3_column_count)                    \
-      X(sqlite3_bind_null) X(sqlite3_bind_zeroblob) X(sqlite3_bind_double) X(sqlite3_bind_text) X( \
+  X(sqlite3_free)                                                                                  \
+  X(sqlite3_prepare_v2) X(sqlite3_finalize) X(sqlite3_interrupt) X(sqlite3_changes) X(             \
+      sqlite3_config) X(sqlite3_sql) X(sqlite3_column_count) X(sqlite3_bind_null)                  \
+      X(sqlite3_bind_zeroblob) X(sqlite3_bind_double) X(sqlite3_bind_text) X(                      \
           sqlite3_bind_int64) X(sqlite3_bind_int) X(sqlite3_bind_blob)                             \
           X(sqlite3_bind_parameter_count) X(sqlite3_bind_parameter_name) X(                        \
               sqlite3_bind_parameter_index) X(sqlite3_reset) X(sqlite3_step) X(sqlite3_data_count) \

@@ -62,8 +62,7 @@ bool SqliteDatabase::create_table(const Text& table, const std::vector<FieldDef>
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldDef& field = fields[i];
     columns += field.name + " " + type_name(field.type);
-    if (field.size != 0)
-      columns += Text("(") + Text::number(static_cast<long long>(field.size)) + ")";
+    if (field.size != 0) columns += Text("(") + Text::number(field.size) + ")";
     if (field.flags != 0) columns += Text(" ") + constraint_text(field.flags);
     if (!field.default_value.empty()) columns += Text(" DEFAULT ") + field.default_value;
     if (i + 1 < fields.size()) columns += ",";

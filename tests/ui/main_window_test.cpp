@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, AppendsFromWorkersAreCarriedOutWhole) {
   std::atomic<int> finished{0};
   for (int t = 0; t < 4; ++t)
     workers.emplace_back([t, &finished] {
-      for (int i = 0; i < 50; ++i) append_to_log(Text::number(static_cast<long long>(t)) + "\r\n");
+      for (int i = 0; i < 50; ++i) append_to_log(Text::number(t) + "\r\n");
       ++finished;
     });
   while (finished < 4) delay_with_events(5);
